@@ -1,0 +1,38 @@
+# The two commands of the README: `make run` and `make test`. Both install
+# what they need first.
+BUILD_DIR ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+PORT ?= 8420
+
+.PHONY: all deps configure build samples run test bench sanitize clean
+
+all: build
+
+deps:
+	@./scripts/deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j$(JOBS)
+
+samples: build
+	@./$(BUILD_DIR)/tools/forge/korvel-forge $(BUILD_DIR)/korvel_res/samples
+
+run: samples
+	@./scripts/run.sh $(BUILD_DIR) $(PORT)
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+
+# Every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize:
+	@$(MAKE) test BUILD_DIR=build-sanitize CMAKE_FLAGS="-DKORVEL_SANITIZE=ON -DKORVEL_BENCH=OFF"
+
+clean:
+	rm -rf $(BUILD_DIR) build-sanitize

@@ -1,0 +1,152 @@
+#include "archive/archive.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstring>
+
+#include "archive/byte_order.h"
+#include "archive/entry_walk.h"
+#include "archive/file_io.h"
+#include "archive/file_stream.h"
+#include "archive/format_text.h"
+#include "archive/limits.h"
+
+namespace korvel {
+namespace {
+
+// The archive must be writable even for browsing, as replacement writes it.
+bool opens_for_reading_and_writing(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+}  // namespace
+
+ByteBuffer make_payload_buffer(const std::uint8_t* bytes, std::uint32_t length) {
+  ByteBuffer buffer(static_cast<std::size_t>(length) + kPayloadSlack, 0);
+  if (length > 0) std::memcpy(buffer.data(), bytes, length);
+  return buffer;
+}
+
+int Archive::open(const char* index_path) {
+  if (index_path == nullptr) return 0;
+  entries.clear();
+  entry_count = 0;
+  error.clear();
+  const char* last_dot = std::strrchr(index_path, '.');
+  if (last_dot == nullptr) {
+    error = format_text("%s has no extension: expected the path of an .idx file", index_path);
+    return 0;
+  }
+  base_path.assign(index_path, static_cast<std::size_t>(last_dot - index_path));
+  if (base_path.size() > kMaxPathLength) base_path.resize(kMaxPathLength);
+
+  const std::string index_file = format_text("%s.idx", base_path.c_str());
+  if (!opens_for_reading_and_writing(index_file)) {
+    error = format_text("no index file: %s cannot be opened for reading and writing",
+                        index_file.c_str());
+    return 0;
+  }
+  std::string first_data_file = format_text("%s.bin", base_path.c_str());
+  if (opens_for_reading_and_writing(first_data_file)) {
+    first_bin_number = -1;
+  } else {
+    first_data_file = format_text("%s0.bin", base_path.c_str());
+    if (!opens_for_reading_and_writing(first_data_file)) {
+      error = format_text("no data file: neither %s.bin nor %s0.bin can be opened for reading "
+                          "and writing",
+                          base_path.c_str(), base_path.c_str());
+      return 0;
+    }
+    first_bin_number = 0;
+  }
+
+  const std::int64_t index_size = file_size64(index_file.c_str());
+  if (index_size < 0 || index_size > 0x7FFFFFFF) {
+    error = format_text("unreadable index: %s", index_file.c_str());
+    base_path.clear();
+    return 0;
+  }
+  if (index_size % kIndexRecordSize != 0) {
+    error = format_text("index size %" PRId64 " is not a multiple of 32", index_size);
+    base_path.clear();
+    return 0;
+  }
+  const auto count = static_cast<std::uint32_t>(static_cast<std::uint64_t>(index_size) /
+                                                kIndexRecordSize);
+  entries.assign(static_cast<std::size_t>(count) + 1, IndexEntry{});
+  const std::int32_t read = read_file_part(index_file.c_str(), entries.data(), 0,
+                                           static_cast<std::uint64_t>(count) * kIndexRecordSize);
+  if (count > 0 && (read < 0 || static_cast<std::uint64_t>(read) !=
+                                    static_cast<std::uint64_t>(count) * kIndexRecordSize)) {
+    entries.clear();
+    base_path.clear();
+    error = format_text("unreadable index: %s", index_file.c_str());
+    return 0;
+  }
+  entries.resize(count);
+  entry_count = count;
+
+  // There is no byte-order mark: a first entry that would decode to more bytes
+  // than the whole first data file holds can only be big-endian.
+  FileStream stream;
+  stream.open(first_data_file.c_str(), kStreamBufferCapacity);
+  const std::uint64_t first_file_size = stream.seek(0, FileStream::kFromEnd);
+  stream.close();
+  big_endian = 0;
+  if (entry_count > 0 && entries[0].size_uncomp > first_file_size) {
+    big_endian = 1;
+    for (IndexEntry& record : entries) {
+      record.offset = cond_swap64(record.offset, 1);
+      record.size_uncomp = cond_swap64(record.size_uncomp, 1);
+      record.size_comp = cond_swap64(record.size_comp, 1);
+      record.flag = cond_swap64(record.flag, 1);
+    }
+  }
+  return 1;
+}
+
+int Archive::load_entry(const char* key) {
+  ContentTree tree;
+  return load_entry_into(tree, key);
+}
+
+int Archive::load_entry_into(ContentTree& tree, const char* key) {
+  if (key == nullptr) return 0;
+  requested_key.assign(key, strnlen(key, kMaxKeyLength));
+  error.clear();
+  const std::optional<EntryLocation> location =
+      walk_to_entry(*this, tree, entry_number_of_key(requested_key.c_str()));
+  if (!location) {
+    error = format_text("no entry %lld with a payload in this archive",
+                        entry_number_of_key(requested_key.c_str()));
+    return image.empty() || image_size == 0 ? 0 : 1;
+  }
+  image.clear();
+  image_size = 0;
+  ByteBuffer payload;
+  if (!read_entry_payload(*location, &payload, &error)) return 0;
+  dispatch_content(location->element, payload.data(),
+                   static_cast<std::uint32_t>(location->record.size_comp));
+  if (image.empty() || image_size == 0) {
+    error = format_text("nothing in entry %u matches %s", location->number, requested_key.c_str());
+    return 0;
+  }
+  return 1;
+}
+
+void Archive::release() {
+  entries.clear();
+  entries.shrink_to_fit();
+  entry_count = 0;
+  image.clear();
+  image.shrink_to_fit();
+  image_size = 0;
+  model_view.clear();
+}
+
+}  // namespace korvel

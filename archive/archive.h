@@ -1,0 +1,82 @@
+// One opened archive (an index beside one data file or a numbered series) and
+// the outputs of one request. Each request creates its own Archive, opens it,
+// asks once and releases it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/content_tree.h"
+#include "archive/index_entry.h"
+#include "archive/model_view.h"
+
+namespace korvel {
+
+using ByteBuffer = std::vector<std::uint8_t>;
+
+class Archive {
+ public:
+  // 1 when the index and the first data file open and the index reads whole.
+  int open(const char* index_path);
+  // 1 when the decoders left the requested item in image.
+  int load_entry(const char* key);
+  // 1 replaced, 2 unchanged (nothing written), 0 failed (nothing written).
+  int replace_entry(const char* key, const char* dds_path);
+  void release();
+
+  // Same walk as load_entry, but into a tree the caller keeps, so that tools
+  // can show what the decoders saw.
+  int load_entry_into(ContentTree& tree, const char* key);
+
+  // Offers a payload to each decoder in order; the first that recognises it
+  // wins, else it becomes an "unknow" element. All three outputs given means
+  // rebuild mode. The payload has kPayloadSlack readable bytes after length.
+  void dispatch_content(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
+                        ByteBuffer* out_buffer = nullptr, std::uint32_t* out_decoded_size = nullptr,
+                        std::uint32_t* out_stored_size = nullptr);
+
+  // The decoders, in dispatch order. Each returns 1 when it recognised the
+  // payload (and then did all its work), else 0 with nothing changed.
+  int decode_pack(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
+                  ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                  std::uint32_t* out_stored_size);
+  int decode_zlib(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
+                  ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                  std::uint32_t* out_stored_size);
+  int decode_g1t(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
+                 ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                 std::uint32_t* out_stored_size);
+  int decode_g1m(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
+                 ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                 std::uint32_t* out_stored_size);
+
+  std::string base_path;           // index path without its extension
+  std::int32_t first_bin_number = 0;  // -1: one data file "%s.bin"; 0: "%s%d.bin" series
+  std::uint32_t entry_count = 0;
+  std::vector<IndexEntry> entries;  // host byte order
+  std::uint8_t big_endian = 0;
+  std::string requested_key;
+  ByteBuffer image;  // the requested item, image_size bytes then 4 zero bytes
+  std::uint32_t image_size = 0;
+  ModelView model_view;
+
+  // Why the last open or load failed, for tools that tell the user.
+  std::string error;
+
+ private:
+  friend class EntryWalk;
+  int dispatch_depth_ = 0;  // nesting of the dispatch under way
+};
+
+// Rebuild mode is on only when all three outputs are given.
+inline bool is_rebuild(const ByteBuffer* out_buffer, const std::uint32_t* out_decoded_size,
+                       const std::uint32_t* out_stored_size) {
+  return out_buffer != nullptr && out_decoded_size != nullptr && out_stored_size != nullptr;
+}
+
+// A copy of bytes with kPayloadSlack zero bytes after them, as every payload
+// handed to dispatch must have.
+ByteBuffer make_payload_buffer(const std::uint8_t* bytes, std::uint32_t length);
+
+}  // namespace korvel

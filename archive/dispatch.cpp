@@ -1,0 +1,75 @@
+#include "archive/archive.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "archive/format_text.h"
+#include "archive/limits.h"
+
+namespace korvel {
+namespace {
+
+// Signature of an unknown payload: its first 16 bytes in hex, then its start
+// as text (up to the first zero byte, at most 32 bytes). Bytes past the
+// payload's end read as zero, so short payloads give a defined signature.
+std::string payload_signature(const std::uint8_t* payload, std::uint32_t length) {
+  std::uint8_t head[33] = {};
+  std::memcpy(head, payload, std::min<std::uint32_t>(length, 32));
+  std::string signature;
+  signature.reserve(16 * 2 + 1 + 32);
+  for (int i = 0; i < 16; ++i) signature += format_text("%02X", head[i]);
+  signature += ',';
+  signature += reinterpret_cast<const char*>(head);
+  return signature;
+}
+
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
+
+void Archive::dispatch_content(ContentNode* parent, const std::uint8_t* payload,
+                               std::uint32_t length, ByteBuffer* out_buffer,
+                               std::uint32_t* out_decoded_size, std::uint32_t* out_stored_size) {
+  if (parent == nullptr) return;
+  if (payload == nullptr) length = 0;
+  static const std::uint8_t kNoBytes[kPayloadSlack] = {};
+  if (payload == nullptr) payload = kNoBytes;
+
+  // Past the deepest nesting we allow, a payload is passed through as unknown
+  // rather than letting a crafted archive exhaust the stack.
+  if (dispatch_depth_ < kMaxContainerDepth) {
+    DepthGuard guard(dispatch_depth_);
+    using Decoder = int (Archive::*)(ContentNode*, const std::uint8_t*, std::uint32_t,
+                                     ByteBuffer*, std::uint32_t*, std::uint32_t*);
+    static constexpr Decoder kDecoders[] = {&Archive::decode_pack, &Archive::decode_zlib,
+                                            &Archive::decode_g1t, &Archive::decode_g1m};
+    for (Decoder decoder : kDecoders) {
+      if ((this->*decoder)(parent, payload, length, out_buffer, out_decoded_size,
+                           out_stored_size) == 1) {
+        return;
+      }
+    }
+  }
+
+  ContentNode* unknown = append_element(parent, vocab::kUnknown);
+  append_attribute(unknown, vocab::kNumber, format_text("%d", 0));
+  if (is_rebuild(out_buffer, out_decoded_size, out_stored_size)) {
+    // Unrecognised content travels through a rebuild unchanged.
+    *out_buffer = make_payload_buffer(payload, length);
+    *out_decoded_size = length;
+    *out_stored_size = length;
+    return;
+  }
+  append_attribute(unknown, vocab::kRawData, payload_signature(payload, length));
+}
+
+}  // namespace korvel

@@ -1,0 +1,159 @@
+#include "archive/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace korvel {
+namespace {
+
+// Closes a descriptor on every path out of a function.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+bool write_all(int fd, const std::uint8_t* data, std::uint64_t length) {
+  while (length > 0) {
+    const ssize_t written = ::write(fd, data, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    length -= static_cast<std::uint64_t>(written);
+  }
+  return true;
+}
+
+int open_flags_for(int disposition) {
+  switch (disposition) {
+    case kCreateAlways:
+      return O_WRONLY | O_CREAT | O_TRUNC;
+    case kOpenAlways:
+      return O_WRONLY | O_CREAT;
+    case kOpenExisting:
+      return O_WRONLY;
+    default:
+      return -1;
+  }
+}
+
+}  // namespace
+
+std::int32_t read_file_part(const char* path, void* buffer, std::uint64_t offset,
+                            std::uint64_t length) {
+  if (path == nullptr) return -1;
+  Descriptor file(::open(path, O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) return -1;
+  struct stat status {};
+  if (::fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) return -1;
+  const auto size = static_cast<std::uint64_t>(status.st_size);
+  if (buffer == nullptr) return static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
+  const std::uint32_t wanted = static_cast<std::uint32_t>(length);
+  if (offset >= size || wanted == 0) return 0;
+  // Results are signed 32-bit: a read is capped so that its count stays positive.
+  std::uint64_t remaining = std::min<std::uint64_t>(wanted, 0x7FFFFFFFu);
+  auto out = static_cast<std::uint8_t*>(buffer);
+  std::uint64_t got = 0;
+  while (got < remaining) {
+    const ssize_t n = ::pread(file.get(), out + got, remaining - got,
+                              static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<std::uint64_t>(n);
+  }
+  return static_cast<std::int32_t>(got);
+}
+
+std::int32_t write_file_part(const char* path, const void* data, std::uint64_t offset,
+                             std::uint64_t length, int disposition) {
+  if (path == nullptr || data == nullptr) return -1;
+  const int flags = open_flags_for(disposition);
+  if (flags < 0) return -1;
+  // Clear a read-only mark, as the callers rely on being able to overwrite.
+  struct stat status {};
+  if (::stat(path, &status) == 0 && S_ISREG(status.st_mode)) {
+    ::chmod(path, status.st_mode | S_IWUSR);
+  }
+  Descriptor file(::open(path, flags | O_CLOEXEC, 0644));
+  if (file.get() < 0) return -1;
+  std::uint64_t count = static_cast<std::uint32_t>(length);
+  if (count == 0) count = std::strlen(static_cast<const char*>(data));
+  if (count > 0x7FFFFFFFu) return -1;
+  if (offset == kAtEnd) {
+    if (::lseek(file.get(), 0, SEEK_END) < 0) return -1;
+  } else if (::lseek(file.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
+    return -1;
+  }
+  if (!write_all(file.get(), static_cast<const std::uint8_t*>(data), count)) return -1;
+  if (::close(file.release()) != 0) return -1;
+  return static_cast<std::int32_t>(count);
+}
+
+int make_dirs_for_path(const char* path) {
+  if (path == nullptr || std::strlen(path) < 2) return 0;
+  std::string copy(path, strnlen(path, 260));
+  for (char& c : copy) {
+    if (c == '\\') c = '/';
+  }
+  const std::size_t last = copy.rfind('/');
+  if (last == std::string::npos) return 0;
+  copy.resize(last);
+  if (copy.empty()) return 0;
+  if (::mkdir(copy.c_str(), 0755) == 0) return 1;
+  for (std::size_t i = 2; i < copy.size(); ++i) {
+    if (copy[i] == '/') ::mkdir(copy.substr(0, i).c_str(), 0755);
+  }
+  return ::mkdir(copy.c_str(), 0755) == 0 ? 1 : 0;
+}
+
+std::int64_t file_size64(const char* path) {
+  struct stat status {};
+  if (path == nullptr || ::stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return -1;
+  return static_cast<std::int64_t>(status.st_size);
+}
+
+int replace_file_atomically(const char* path, const void* data, std::uint64_t length) {
+  if (path == nullptr || (data == nullptr && length > 0)) return 0;
+  std::string temporary = std::string(path) + ".tmp-XXXXXX";
+  Descriptor file(::mkstemp(temporary.data()));
+  if (file.get() < 0) return 0;
+  struct stat status {};
+  const mode_t mode = ::stat(path, &status) == 0 ? (status.st_mode & 07777) | S_IWUSR : 0644;
+  const bool written = ::fchmod(file.get(), mode) == 0 &&
+                       write_all(file.get(), static_cast<const std::uint8_t*>(data), length) &&
+                       ::fsync(file.get()) == 0 && ::close(file.release()) == 0;
+  if (!written || ::rename(temporary.c_str(), path) != 0) {
+    ::unlink(temporary.c_str());
+    return 0;
+  }
+  // Make the rename itself durable.
+  std::string directory(path);
+  const std::size_t slash = directory.rfind('/');
+  directory = slash == std::string::npos ? "." : directory.substr(0, slash == 0 ? 1 : slash);
+  Descriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) ::fsync(dir.get());
+  return 1;
+}
+
+}  // namespace korvel

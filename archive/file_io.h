@@ -1,0 +1,42 @@
+// One-shot file functions: each opens, transfers and closes within the call.
+#pragma once
+
+#include <cstdint>
+
+namespace korvel {
+
+// Creation dispositions, with the Win32 values the callers were written with.
+enum Disposition : int {
+  kCreateAlways = 2,  // create or truncate
+  kOpenExisting = 3,  // the file must exist
+  kOpenAlways = 4,    // create when missing, keep the content otherwise
+};
+
+// An offset whose both halves are 0xFFFFFFFF means "at the end".
+constexpr std::uint64_t kAtEnd = 0xFFFFFFFFFFFFFFFFull;
+
+// Without a buffer: the file's size (low 32 bits). With one: bytes read at
+// offset (fewer at the end). -1 for an absent path, an open or read failure.
+std::int32_t read_file_part(const char* path, void* buffer, std::uint64_t offset,
+                            std::uint64_t length);
+
+// Bytes written, or -1. Length 0 means data is a terminated text. The
+// read-only mark is cleared first; nothing is truncated beyond what the
+// disposition does.
+std::int32_t write_file_part(const char* path, const void* data, std::uint64_t offset,
+                             std::uint64_t length, int disposition);
+
+// Creates the directory that will hold the file at path, and every missing one
+// above it. Non-zero when the final directory was created now.
+int make_dirs_for_path(const char* path);
+
+// The full 64-bit size of a regular file, or -1. The 32-bit results above
+// cannot tell a 4 GiB file from an empty one; the checks that must can ask here.
+std::int64_t file_size64(const char* path);
+
+// Writes data to a temporary file beside path, flushes it to disk and renames
+// it over path, so that path holds either the old or the new bytes, never a
+// mix. 1 on success, 0 on failure (path is then unchanged).
+int replace_file_atomically(const char* path, const void* data, std::uint64_t length);
+
+}  // namespace korvel

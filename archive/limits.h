@@ -1,0 +1,28 @@
+// Limits that are policy rather than format: sizes that are "likely to be
+// malformed or malicious" and are refused before anything is allocated.
+#pragma once
+
+#include <cstdint>
+
+namespace korvel {
+
+// Payload lengths and sizes travel as 32-bit values through every decoder.
+constexpr std::uint64_t kMaxPayloadLength = 0xFFFFFFFFull - 256;
+
+// Every payload handed to a decoder has this much room after its end. We keep
+// it zero-filled so that nothing undefined ever shows, but our decoders never
+// rely on it: they read through ByteReader, bounded by the payload length.
+constexpr std::uint32_t kPayloadSlack = 256;
+
+// Containers nest (packs of zlib streams of packs...). Beyond this depth a
+// payload is shown as unknown instead of recursing further.
+constexpr int kMaxContainerDepth = 32;
+
+// The FileStream buffer every caller opens with.
+constexpr std::uint32_t kStreamBufferCapacity = 0x1000000;
+
+// Longest paths and keys the archive keeps.
+constexpr std::size_t kMaxPathLength = 1039;
+constexpr std::size_t kMaxKeyLength = 1023;
+
+}  // namespace korvel

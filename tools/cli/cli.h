@@ -1,0 +1,32 @@
+// korvel-cli: the archive features without the window, for users' scripts,
+// bug reports and tests. Each command lives in a file of its own.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace korvel::cli {
+
+using Arguments = std::vector<std::string>;
+
+// Exit codes shared by the commands.
+constexpr int kExitOk = 0;
+constexpr int kExitError = 1;
+constexpr int kExitNothingProduced = 2;
+
+struct Command {
+  const char* name;
+  const char* usage;  // arguments after the command name
+  const char* summary;
+  int (*run)(const Arguments& arguments, std::ostream& out, std::ostream& err);
+};
+
+// Runs the command named by arguments[0] with the rest; prints usage on a
+// missing or unknown command or a wrong argument count.
+int run_cli(const Arguments& arguments, std::ostream& out, std::ostream& err);
+
+int run_entries(const Arguments& arguments, std::ostream& out, std::ostream& err);
+int run_tree(const Arguments& arguments, std::ostream& out, std::ostream& err);
+
+}  // namespace korvel::cli

@@ -1,0 +1,34 @@
+#include <iterator>
+#include <string>
+
+#include <rapidxml_print.hpp>
+
+#include "archive/archive.h"
+#include "tools/cli/cli.h"
+
+namespace korvel::cli {
+
+int run_tree(const Arguments& arguments, std::ostream& out, std::ostream& err) {
+  if (arguments.size() != 2) {
+    err << "usage: korvel-cli tree ARCHIVE.idx KEY\n";
+    return kExitError;
+  }
+  Archive archive;
+  if (archive.open(arguments[0].c_str()) != 1) {
+    err << "korvel-cli: cannot open " << arguments[0] << ": " << archive.error << '\n';
+    return kExitError;
+  }
+  ContentTree tree;
+  const int produced = archive.load_entry_into(tree, arguments[1].c_str());
+  std::string printed;
+  rapidxml::print(std::back_inserter(printed), tree, 0);
+  out << printed;
+  archive.release();
+  if (produced != 1) {
+    if (!archive.error.empty()) err << "korvel-cli: " << archive.error << '\n';
+    return kExitNothingProduced;
+  }
+  return kExitOk;
+}
+
+}  // namespace korvel::cli

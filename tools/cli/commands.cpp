@@ -1,0 +1,44 @@
+#include <cstring>
+
+#include "tools/cli/cli.h"
+
+namespace korvel::cli {
+namespace {
+
+// The commands, in the order the usage lists them. A command is added here
+// and in a file of its own.
+const Command kCommands[] = {
+    {"entries", "ARCHIVE.idx", "list the index records, one line per entry", &run_entries},
+    {"tree", "ARCHIVE.idx KEY", "print the content tree that loading KEY builds", &run_tree},
+};
+
+void print_usage(std::ostream& err) {
+  err << "usage: korvel-cli COMMAND ARGUMENTS\n";
+  for (const Command& command : kCommands) {
+    err << "  korvel-cli " << command.name << ' ' << command.usage << "\n      "
+        << command.summary << '\n';
+  }
+}
+
+}  // namespace
+
+int run_cli(const Arguments& arguments, std::ostream& out, std::ostream& err) {
+  if (arguments.empty()) {
+    print_usage(err);
+    return kExitError;
+  }
+  for (const Command& command : kCommands) {
+    if (arguments[0] == command.name) {
+      return command.run(Arguments(arguments.begin() + 1, arguments.end()), out, err);
+    }
+  }
+  if (arguments[0] == "help" || arguments[0] == "--help" || arguments[0] == "-h") {
+    print_usage(out);
+    return kExitOk;
+  }
+  err << "korvel-cli: unknown command '" << arguments[0] << "'\n";
+  print_usage(err);
+  return kExitError;
+}
+
+}  // namespace korvel::cli
