@@ -1,6 +1,7 @@
 #include "archive/entry_walk.h"
 
 #include <cinttypes>
+#include <cstdio>
 
 #include "archive/file_io.h"
 #include "archive/format_text.h"
@@ -14,6 +15,36 @@ std::string data_file_name(const std::string& base_path, std::int32_t first_bin_
   return format_text("%s%d.bin", base_path.c_str(), file_number);
 }
 
+namespace {
+
+// The listing formats hundreds of thousands of numbers for a large index, so
+// it formats into fixed buffers straight into the document's pool instead of
+// going through printf and a std::string for each.
+const char* pool_hex64(ContentTree& tree, std::uint64_t value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  char text[18];  // "%016" PRIX64 "h"
+  for (int i = 15; i >= 0; --i) {
+    text[i] = kDigits[value & 0xF];
+    value >>= 4;
+  }
+  text[16] = 'h';
+  text[17] = '\0';
+  return tree.allocate_string(text, sizeof text);
+}
+
+const char* pool_decimal8(ContentTree& tree, const char* prefix, std::uint32_t value) {
+  char text[32];
+  const int length = std::snprintf(text, sizeof text, "%s%08u", prefix, value);
+  return tree.allocate_string(text, static_cast<std::size_t>(length) + 1);
+}
+
+void append_pool_attribute(ContentTree& tree, ContentNode* element, const char* name,
+                           const char* value) {
+  element->append_attribute(tree.allocate_attribute(name, value));
+}
+
+}  // namespace
+
 std::optional<EntryLocation> walk_to_entry(const Archive& archive, ContentTree& tree,
                                            long long requested_number) {
   ContentNode* root = tree.allocate_node(rapidxml::node_element, vocab::kRoot);
@@ -21,13 +52,12 @@ std::optional<EntryLocation> walk_to_entry(const Archive& archive, ContentTree& 
   std::int32_t file_number = archive.first_bin_number;
   for (std::uint32_t i = 0; i < archive.entry_count && i < archive.entries.size(); ++i) {
     const IndexEntry& record = archive.entries[i];
-    ContentNode* element = append_element_copy(root, format_text(vocab::kEntryNameFormat, i));
-    append_attribute(element, vocab::kOffset, format_text("%016" PRIX64 "h", record.offset));
-    append_attribute(element, vocab::kSizeUncomp,
-                     format_text("%016" PRIX64 "h", record.size_uncomp));
-    append_attribute(element, vocab::kSizeComp, format_text("%016" PRIX64 "h", record.size_comp));
-    append_attribute(element, vocab::kFlag, format_text("%016" PRIX64 "h", record.flag));
-    append_attribute(element, vocab::kNumber, format_text("%08u", i));
+    ContentNode* element = append_element(root, pool_decimal8(tree, "idx_No.", i));
+    append_pool_attribute(tree, element, vocab::kOffset, pool_hex64(tree, record.offset));
+    append_pool_attribute(tree, element, vocab::kSizeUncomp, pool_hex64(tree, record.size_uncomp));
+    append_pool_attribute(tree, element, vocab::kSizeComp, pool_hex64(tree, record.size_comp));
+    append_pool_attribute(tree, element, vocab::kFlag, pool_hex64(tree, record.flag));
+    append_pool_attribute(tree, element, vocab::kNumber, pool_decimal8(tree, "", i));
     // In a series, every entry after the first whose offset is 0 begins the
     // next data file; empty entries count too.
     if (archive.first_bin_number != -1 && i != 0 && record.offset == 0) ++file_number;
