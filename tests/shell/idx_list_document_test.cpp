@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "shell/idx_list_document.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+using test::read_text;
+using test::TempDir;
+
+void write_text(const std::string& path, const std::string& text) {
+  test::write_bytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+// Load then save, as one run of the program does; returns the saved bytes.
+std::string round_trip(const std::string& input) {
+  TempDir dir;
+  write_text(dir.file("list.xml"), input);
+  IdxListDocument list;
+  const ListLoadResult result = list.load(dir.file("list.xml").c_str(), nullptr);
+  EXPECT_EQ(result.status, ListLoadStatus::kLoaded) << result.message;
+  EXPECT_EQ(list.save(dir.file("list.xml").c_str()), 1);
+  return read_text(dir.file("list.xml"));
+}
+
+TEST(IdxListDocument, WritesBackInItsOwnForm) {
+  const std::string decl = kListDeclaration;
+  ASSERT_EQ(decl.size(), 39u);
+  struct Case {
+    const char* name;
+    std::string input;
+    std::string saved;
+  } cases[] = {
+      {"mark, declaration and comment dropped",
+       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"GBK\"?><!-- a note --><xml_root><a "
+       "idx_file_path=\"x.idx\">Game</a></xml_root>",
+       decl + "<xml_root><a idx_file_path=\"x.idx\">Game</a></xml_root>"},
+      {"indented input comes back on one line",
+       "<xml_root>\n\t<a>One</a>\n\t<b>\n\t\t<c output_id=\".\\00000001\\0.dds\" "
+       "content=\"g1tg.html\">T</c>\n\t</b>\n</xml_root>\n",
+       decl + "<xml_root><a>One</a><b><c output_id=\".\\00000001\\0.dds\" "
+              "content=\"g1tg.html\">T</c></b></xml_root>"},
+      {"line breaks inside a label stay",
+       "<xml_root><a>\n  two words\n</a></xml_root>",
+       decl + "<xml_root><a>\n  two words\n</a></xml_root>"},
+      {"entities are read and written back",
+       "<xml_root><a>Fish &amp; Chips &#x4E2D;&#20013;</a></xml_root>",
+       decl + "<xml_root><a>Fish &amp; Chips \xE4\xB8\xAD\xE4\xB8\xAD</a></xml_root>"},
+      {"empty elements stay empty", "<xml_root><a></a><b/></xml_root>",
+       decl + "<xml_root><a/><b/></xml_root>"},
+      {"other top-level elements are kept", "<other x=\"1\"/><xml_root/>",
+       decl + "<other x=\"1\"/><xml_root/>"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(round_trip(c.input), c.saved) << c.name;
+}
+
+TEST(IdxListDocument, FirstRunReadsTheFallbackAndCreatesThePrimary) {
+  TempDir dir;
+  write_text(dir.file("default.xml"), "<xml_root><a>From default</a></xml_root>");
+  write_text(dir.file("empty.xml"), "");
+  const std::string primary = dir.file("sub/dir/korvel.xml");
+  IdxListDocument first;
+  ListLoadResult result = first.load(primary.c_str(), dir.file("default.xml").c_str());
+  EXPECT_TRUE(result.from_fallback);
+  ASSERT_NE(first.root(), nullptr);
+  ListNode* archive = first.root()->first_node();
+  set_value_text(archive->first_node(), "Renamed");
+  set_attribute_text(archive, "idx_file_path", "/games/\xE6\xB8\xB8\xE6\x88\x8F.idx");
+  ASSERT_EQ(first.save(primary.c_str()), 1);
+  EXPECT_EQ(read_text(primary), std::string(kListDeclaration) +
+                                    "<xml_root><a idx_file_path=\"/games/\xE6\xB8\xB8\xE6\x88\x8F"
+                                    ".idx\">Renamed</a></xml_root>");
+  // The next run reads the primary; an empty primary falls back.
+  IdxListDocument second;
+  result = second.load(primary.c_str(), dir.file("default.xml").c_str());
+  EXPECT_FALSE(result.from_fallback);
+  EXPECT_EQ(node_text(second.root()->first_node()), "Renamed");
+  IdxListDocument third;
+  result = third.load(dir.file("empty.xml").c_str(), dir.file("default.xml").c_str());
+  EXPECT_TRUE(result.from_fallback);
+  // Neither present: an empty document that saves as the declaration alone.
+  IdxListDocument none;
+  result = none.load(dir.file("no.xml").c_str(), dir.file("none.xml").c_str());
+  EXPECT_EQ(result.status, ListLoadStatus::kLoaded);
+  EXPECT_EQ(none.root(), nullptr);
+  EXPECT_EQ(none.to_text(), kListDeclaration);
+}
+
+TEST(IdxListDocument, MalformedInputIsReportedWithItsPosition) {
+  struct Case {
+    std::string input;
+    const char* message;
+    std::size_t line;
+  } cases[] = {
+      {"<xml_root>\n<a>&#x110000;</a></xml_root>", "invalid numeric character entity", 2},
+      {"<xml_root>\n\n<a b></a></xml_root>", "expected =", 3},
+      {"<xml_root><a>", "unexpected end of data", 1},
+      {"hello", "expected <", 1},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    write_text(dir.file("bad.xml"), c.input);
+    write_text(dir.file("default.xml"), "<xml_root/>");
+    IdxListDocument list;
+    const ListLoadResult result =
+        list.load(dir.file("bad.xml").c_str(), dir.file("default.xml").c_str());
+    EXPECT_EQ(result.status, ListLoadStatus::kMalformed) << c.input;
+    EXPECT_EQ(result.message, c.message);
+    EXPECT_EQ(result.line, c.line) << c.input;
+    EXPECT_GT(result.column, 0u);
+    EXPECT_EQ(result.path, dir.file("bad.xml"));
+    EXPECT_EQ(list.root(), nullptr);
+  }
+}
+
+TEST(IdxListDocument, SaveOverReadOnlyFileAndNeverTruncates) {
+  TempDir dir;
+  const std::string path = dir.file("list.xml");
+  write_text(path, "<xml_root><a>x</a></xml_root>");
+  ::chmod(path.c_str(), 0444);
+  IdxListDocument list;
+  list.load(path.c_str(), nullptr);
+  ASSERT_EQ(list.save(path.c_str()), 1);
+  EXPECT_EQ(read_text(path), std::string(kListDeclaration) + "<xml_root><a>x</a></xml_root>");
+  // A save that cannot write leaves the old file whole.
+  ::chmod(dir.path().c_str(), 0555);
+  if (::geteuid() != 0) {
+    EXPECT_EQ(list.save(path.c_str()), 0);
+    EXPECT_EQ(read_text(path), std::string(kListDeclaration) + "<xml_root><a>x</a></xml_root>");
+  }
+  ::chmod(dir.path().c_str(), 0755);
+}
+
+}  // namespace
+}  // namespace korvel
