@@ -61,8 +61,12 @@ class Archive {
   std::uint32_t image_size = 0;
   ModelView model_view;
 
-  // Why the last open or load failed, for tools that tell the user.
+  // Why the last open, load or replacement failed, for tools that tell the user.
   std::string error;
+  // Set by a decoder whose rebuild could not produce a container that our
+  // decoders read back correctly; a replacement then refuses instead of
+  // writing an unreadable entry.
+  bool rebuild_failed = false;
 
  private:
   friend class EntryWalk;

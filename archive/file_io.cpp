@@ -13,6 +13,12 @@
 namespace korvel {
 namespace {
 
+WriteFaultHook g_write_fault_hook = nullptr;
+
+bool fault_injected(const char* operation, const char* path) {
+  return g_write_fault_hook != nullptr && g_write_fault_hook(operation, path);
+}
+
 // Closes a descriptor on every path out of a function.
 class Descriptor {
  public:
@@ -105,6 +111,10 @@ std::int32_t write_file_part(const char* path, const void* data, std::uint64_t o
   } else if (::lseek(file.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
     return -1;
   }
+  if (fault_injected("write", path)) {
+    write_all(file.get(), static_cast<const std::uint8_t*>(data), count / 2);
+    return -1;
+  }
   if (!write_all(file.get(), static_cast<const std::uint8_t*>(data), count)) return -1;
   if (::close(file.release()) != 0) return -1;
   return static_cast<std::int32_t>(count);
@@ -140,10 +150,11 @@ int replace_file_atomically(const char* path, const void* data, std::uint64_t le
   if (file.get() < 0) return 0;
   struct stat status {};
   const mode_t mode = ::stat(path, &status) == 0 ? (status.st_mode & 07777) | S_IWUSR : 0644;
-  const bool written = ::fchmod(file.get(), mode) == 0 &&
+  const bool written = !fault_injected("replace.write", path) && ::fchmod(file.get(), mode) == 0 &&
                        write_all(file.get(), static_cast<const std::uint8_t*>(data), length) &&
                        ::fsync(file.get()) == 0 && ::close(file.release()) == 0;
-  if (!written || ::rename(temporary.c_str(), path) != 0) {
+  if (!written || fault_injected("replace.rename", path) ||
+      ::rename(temporary.c_str(), path) != 0) {
     ::unlink(temporary.c_str());
     return 0;
   }
@@ -155,5 +166,18 @@ int replace_file_atomically(const char* path, const void* data, std::uint64_t le
   if (dir.get() >= 0) ::fsync(dir.get());
   return 1;
 }
+
+int sync_file(const char* path) {
+  if (path == nullptr || fault_injected("sync", path)) return 0;
+  Descriptor file(::open(path, O_RDONLY | O_CLOEXEC));
+  return file.get() >= 0 && ::fsync(file.get()) == 0 ? 1 : 0;
+}
+
+int truncate_file(const char* path, std::uint64_t size) {
+  if (path == nullptr || fault_injected("truncate", path)) return 0;
+  return ::truncate(path, static_cast<off_t>(size)) == 0 ? 1 : 0;
+}
+
+void set_write_fault_hook(WriteFaultHook hook) { g_write_fault_hook = hook; }
 
 }  // namespace korvel

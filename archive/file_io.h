@@ -39,4 +39,17 @@ std::int64_t file_size64(const char* path);
 // mix. 1 on success, 0 on failure (path is then unchanged).
 int replace_file_atomically(const char* path, const void* data, std::uint64_t length);
 
+// Flushes a file's content to disk. 1 on success, 0 on failure.
+int sync_file(const char* path);
+
+// Cuts a file back to size (undoing an append that must not stay). 1 or 0.
+int truncate_file(const char* path, std::uint64_t size);
+
+// Tests make one write operation fail ("write", "sync", "truncate",
+// "replace.write", "replace.rename") to prove that a failure at that step
+// loses nothing. A failing "write" writes half of its bytes first, as a full
+// disk would. The hook returns true to make the operation fail.
+using WriteFaultHook = bool (*)(const char* operation, const char* path);
+void set_write_fault_hook(WriteFaultHook hook);
+
 }  // namespace korvel

@@ -1,7 +1,196 @@
+// Replacement: the entry that holds a texture is rebuilt with a new DDS in its
+// place, checked by reading it back, appended to its own data file and pointed
+// at by a rewritten index. A modder's archive is often their only copy, so
+// every step that could leave it unreadable is refused or undone.
+#include <cinttypes>
+#include <cstring>
+
 #include "archive/archive.h"
+#include "archive/byte_order.h"
+#include "archive/entry_walk.h"
+#include "archive/file_io.h"
+#include "archive/format_text.h"
+#include "archive/limits.h"
 
 namespace korvel {
+namespace {
 
-int Archive::replace_entry(const char*, const char*) { return 0; }
+constexpr std::uint32_t kDdsHeaderSize = 128;
+constexpr std::uint64_t kMaxDataFileEnd = 0xFFFFFFFFull;  // offsets and sizes are stored in 32 bits
+
+// What the decoders recognised, level by level: names, numbers and output ids.
+// Textures after the requested one are left out, because extracting a texture
+// stops the listing of its container there.
+void append_structure(const ContentNode* node, int depth, const std::string& key,
+                      std::string* out) {
+  bool after_requested = false;
+  for (const ContentNode* child = node->first_node(); child; child = child->next_sibling()) {
+    if (child->type() != rapidxml::node_element) continue;
+    const std::string name(child->name(), child->name_size());
+    if (after_requested && name == vocab::kG1t) continue;
+    const std::string output_id = attribute_value(child, vocab::kOutputId);
+    *out += format_text("%d %s %s %s\n", depth, name.c_str(),
+                        attribute_value(child, vocab::kNumber).c_str(), output_id.c_str());
+    if (name == vocab::kG1t && keys_equal(output_id, key)) after_requested = true;
+    append_structure(child, depth + 1, key, out);
+  }
+}
+
+std::string structure_of(const ContentNode* node, const std::string& key) {
+  std::string structure;
+  append_structure(node, 0, key, &structure);
+  return structure;
+}
+
+// Decodes the rebuilt payload as a reader of the archive will, and checks that
+// it has the structure the rebuild walked and holds the new texture's pixels.
+bool rebuilt_payload_reads_back(const Archive& archive, const EntryLocation& location,
+                                const ContentNode* rebuilt_element, const ByteBuffer& rebuilt,
+                                std::uint32_t rebuilt_size, std::string* error) {
+  Archive checker;
+  checker.big_endian = archive.big_endian;
+  checker.requested_key = archive.requested_key;
+  ContentTree tree;
+  ContentNode* element = tree.allocate_node(rapidxml::node_element, "entry");
+  tree.append_node(element);
+  append_attribute(element, vocab::kNumber, format_text("%08u", location.number));
+  const ByteBuffer payload = make_payload_buffer(rebuilt.data(), rebuilt_size);
+  checker.dispatch_content(element, payload.data(), rebuilt_size);
+
+  if (structure_of(element, archive.requested_key) !=
+      structure_of(rebuilt_element, archive.requested_key)) {
+    *error = "the rebuilt entry does not read back with the structure it had";
+    return false;
+  }
+  const std::uint32_t pixels = archive.image_size - kDdsHeaderSize;
+  if (checker.image_size < kDdsHeaderSize || checker.image_size - kDdsHeaderSize != pixels ||
+      checker.image.size() < checker.image_size ||
+      std::memcmp(checker.image.data() + kDdsHeaderSize, archive.image.data() + kDdsHeaderSize,
+                  pixels) != 0) {
+    *error = format_text("no texture %s in the rebuilt entry holds the new pixels",
+                         archive.requested_key.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int Archive::replace_entry(const char* key, const char* dds_path) {
+  error.clear();
+  rebuild_failed = false;
+  if (key == nullptr || dds_path == nullptr) {
+    error = "no key or no DDS file given";
+    return 0;
+  }
+  const std::int32_t dds_size = read_file_part(dds_path, nullptr, 0, 0);
+  const std::int64_t dds_size64 = file_size64(dds_path);
+  if (dds_size <= 0 || dds_size64 != dds_size) {
+    error = dds_size < 0 ? format_text("cannot read %s", dds_path)
+                         : format_text("%s is empty or too large", dds_path);
+    return 0;
+  }
+  image.assign(static_cast<std::size_t>(dds_size) + 4, 0);
+  image_size = static_cast<std::uint32_t>(dds_size);
+  if (read_file_part(dds_path, image.data(), 0, image_size) != dds_size) {
+    error = format_text("cannot read %s", dds_path);
+    return 0;
+  }
+  if (image_size < kDdsHeaderSize || std::memcmp(image.data(), "DDS ", 4) != 0) {
+    error = format_text("%s is not a DDS file", dds_path);
+    return 0;
+  }
+
+  requested_key.assign(key, strnlen(key, kMaxKeyLength));
+  ContentTree tree;
+  const std::optional<EntryLocation> location =
+      walk_to_entry(*this, tree, entry_number_of_key(requested_key.c_str()));
+  if (!location) {
+    error = format_text("no entry %lld with a payload in this archive",
+                        entry_number_of_key(requested_key.c_str()));
+    return 0;
+  }
+  // In a series, an entry after the first whose offset is 0 begins its data
+  // file: any other offset would move it, and every later entry, into the
+  // previous file.
+  if (first_bin_number != -1 && location->number != 0 && location->record.offset == 0) {
+    error = format_text("entry %u begins data file %s; moving it would shift every later entry "
+                        "into the previous file",
+                        location->number, location->data_file.c_str());
+    return 0;
+  }
+
+  ByteBuffer payload;
+  if (!read_entry_payload(*location, &payload, &error)) return 0;
+  const auto stored_length = static_cast<std::uint32_t>(location->record.size_comp);
+
+  ByteBuffer rebuilt;
+  std::uint32_t rebuilt_decoded = 0;
+  std::uint32_t rebuilt_stored = 0;
+  dispatch_content(location->element, payload.data(), stored_length, &rebuilt, &rebuilt_decoded,
+                   &rebuilt_stored);
+  if (rebuild_failed || rebuilt.size() < rebuilt_stored) {
+    if (error.empty()) error = "the entry could not be rebuilt around the new texture";
+    return 0;
+  }
+  // Unchanged means the same bytes: lengths and content, not a checksum alone.
+  if (rebuilt_stored == stored_length &&
+      std::memcmp(rebuilt.data(), payload.data(), stored_length) == 0) {
+    return 2;
+  }
+  payload = ByteBuffer();
+  if (!rebuilt_payload_reads_back(*this, *location, location->element, rebuilt, rebuilt_stored,
+                                  &error)) {
+    return 0;
+  }
+
+  const std::int64_t former_size = file_size64(location->data_file.c_str());
+  if (former_size < 0) {
+    error = format_text("cannot open %s", location->data_file.c_str());
+    return 0;
+  }
+  if (static_cast<std::uint64_t>(former_size) + rebuilt_stored > kMaxDataFileEnd) {
+    error = format_text("%s would pass 4 GiB; offsets beyond that cannot be stored",
+                        location->data_file.c_str());
+    return 0;
+  }
+
+  // The payload is on disk before the index points at it; the index is
+  // replaced whole, so the archive reads as before or fully as after.
+  const std::int32_t appended = write_file_part(location->data_file.c_str(), rebuilt.data(),
+                                                kAtEnd, rebuilt_stored, kOpenExisting);
+  const std::int64_t grown_size = file_size64(location->data_file.c_str());
+  if (appended != static_cast<std::int32_t>(rebuilt_stored) ||
+      grown_size != former_size + static_cast<std::int64_t>(rebuilt_stored) ||
+      sync_file(location->data_file.c_str()) != 1) {
+    truncate_file(location->data_file.c_str(), static_cast<std::uint64_t>(former_size));
+    error = format_text("appending %u bytes to %s failed", rebuilt_stored,
+                        location->data_file.c_str());
+    return 0;
+  }
+
+  std::vector<IndexEntry> records(entries.begin(), entries.begin() + entry_count);
+  IndexEntry& changed = records[location->number];
+  changed.offset = static_cast<std::uint64_t>(former_size);
+  changed.size_uncomp = rebuilt_decoded;
+  changed.size_comp = rebuilt_stored;
+  for (IndexEntry& record : records) {
+    record.offset = cond_swap64(record.offset, big_endian);
+    record.size_uncomp = cond_swap64(record.size_uncomp, big_endian);
+    record.size_comp = cond_swap64(record.size_comp, big_endian);
+    record.flag = cond_swap64(record.flag, big_endian);
+  }
+  const std::string index_file = format_text("%s.idx", base_path.c_str());
+  if (replace_file_atomically(index_file.c_str(), records.data(),
+                              records.size() * kIndexRecordSize) != 1) {
+    truncate_file(location->data_file.c_str(), static_cast<std::uint64_t>(former_size));
+    error = format_text("writing %s failed; the archive is as it was", index_file.c_str());
+    return 0;
+  }
+  entries[location->number].offset = static_cast<std::uint64_t>(former_size);
+  entries[location->number].size_uncomp = rebuilt_decoded;
+  entries[location->number].size_comp = rebuilt_stored;
+  return 1;
+}
 
 }  // namespace korvel
