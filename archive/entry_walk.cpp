@@ -45,29 +45,41 @@ void append_pool_attribute(ContentTree& tree, ContentNode* element, const char* 
 
 }  // namespace
 
-std::optional<EntryLocation> walk_to_entry(const Archive& archive, ContentTree& tree,
-                                           long long requested_number) {
+namespace detail {
+
+ContentNode* append_root(ContentTree& tree) {
   ContentNode* root = tree.allocate_node(rapidxml::node_element, vocab::kRoot);
   tree.append_node(root);
-  std::int32_t file_number = archive.first_bin_number;
-  for (std::uint32_t i = 0; i < archive.entry_count && i < archive.entries.size(); ++i) {
-    const IndexEntry& record = archive.entries[i];
-    ContentNode* element = append_element(root, pool_decimal8(tree, "idx_No.", i));
-    append_pool_attribute(tree, element, vocab::kOffset, pool_hex64(tree, record.offset));
-    append_pool_attribute(tree, element, vocab::kSizeUncomp, pool_hex64(tree, record.size_uncomp));
-    append_pool_attribute(tree, element, vocab::kSizeComp, pool_hex64(tree, record.size_comp));
-    append_pool_attribute(tree, element, vocab::kFlag, pool_hex64(tree, record.flag));
-    append_pool_attribute(tree, element, vocab::kNumber, pool_decimal8(tree, "", i));
-    // In a series, every entry after the first whose offset is 0 begins the
-    // next data file; empty entries count too.
-    if (archive.first_bin_number != -1 && i != 0 && record.offset == 0) ++file_number;
-    if (!record.empty() && static_cast<long long>(i) == requested_number) {
-      return EntryLocation{i, record,
-                           data_file_name(archive.base_path, archive.first_bin_number, file_number),
-                           element};
-    }
+  return root;
+}
+
+ContentNode* append_entry_element(ContentTree& tree, ContentNode* root, std::uint32_t number,
+                                  const IndexEntry& record) {
+  ContentNode* element = append_element(root, pool_decimal8(tree, "idx_No.", number));
+  append_pool_attribute(tree, element, vocab::kOffset, pool_hex64(tree, record.offset));
+  append_pool_attribute(tree, element, vocab::kSizeUncomp, pool_hex64(tree, record.size_uncomp));
+  append_pool_attribute(tree, element, vocab::kSizeComp, pool_hex64(tree, record.size_comp));
+  append_pool_attribute(tree, element, vocab::kFlag, pool_hex64(tree, record.flag));
+  append_pool_attribute(tree, element, vocab::kNumber, pool_decimal8(tree, "", number));
+  return element;
+}
+
+}  // namespace detail
+
+std::optional<EntryLocation> walk_to_entry(const Archive& archive, ContentTree& tree,
+                                           long long requested_number) {
+  std::optional<EntryLocation> found;
+  // Entries after the requested one are not listed.
+  if (requested_number < 0 || requested_number >= archive.entry_count) {
+    for_each_entry(archive, tree, [](const EntryLocation&) { return true; });
+    return found;
   }
-  return std::nullopt;
+  for_each_entry(archive, tree, [&](const EntryLocation& location) {
+    if (static_cast<long long>(location.number) != requested_number) return true;
+    found = location;
+    return false;
+  });
+  return found;
 }
 
 bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std::string* error) {

@@ -28,9 +28,39 @@ std::string data_file_name(const std::string& base_path, std::int32_t first_bin_
 std::optional<EntryLocation> walk_to_entry(const Archive& archive, ContentTree& tree,
                                            long long requested_number);
 
+// Lists every entry, calling visit for each one that is not empty; visit
+// returns false to end the walk there.
+template <typename Visitor>
+void for_each_entry(const Archive& archive, ContentTree& tree, Visitor visit);
+
 // Reads an entry's stored bytes into a buffer with the decoders' slack. False
 // (with a reason) when the data file is missing or shorter than the record
 // says: nothing undefined is ever dispatched.
 bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std::string* error);
+
+namespace detail {
+// Appends the root element, then the element of entry i; used by the walks.
+ContentNode* append_root(ContentTree& tree);
+ContentNode* append_entry_element(ContentTree& tree, ContentNode* root, std::uint32_t number,
+                                  const IndexEntry& record);
+}  // namespace detail
+
+template <typename Visitor>
+void for_each_entry(const Archive& archive, ContentTree& tree, Visitor visit) {
+  ContentNode* root = detail::append_root(tree);
+  std::int32_t file_number = archive.first_bin_number;
+  for (std::uint32_t i = 0; i < archive.entry_count && i < archive.entries.size(); ++i) {
+    const IndexEntry& record = archive.entries[i];
+    ContentNode* element = detail::append_entry_element(tree, root, i, record);
+    // In a series, every entry after the first whose offset is 0 begins the
+    // next data file; empty entries count too.
+    if (archive.first_bin_number != -1 && i != 0 && record.offset == 0) ++file_number;
+    if (record.empty()) continue;
+    const EntryLocation location{
+        i, record, data_file_name(archive.base_path, archive.first_bin_number, file_number),
+        element};
+    if (!visit(location)) return;
+  }
+}
 
 }  // namespace korvel
