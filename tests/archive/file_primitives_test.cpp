@@ -56,8 +56,9 @@ TEST(FileStream, SeeksInsideTheBufferKeepIt) {
   FileStream stream;
   ASSERT_EQ(stream.open(dir.file("f").c_str(), 16), 1);
   std::uint8_t byte = 0;
+  std::uint8_t four[4] = {};
   stream.read(1, &byte);
-  stream.read(4, &byte);
+  stream.read(4, four);
   EXPECT_EQ(stream.seek(2, FileStream::kFromStart), 2u);
   EXPECT_EQ(stream.buffer_fill, 16u);  // moved inside the buffer only
   EXPECT_EQ(stream.seek(3, FileStream::kFromCurrent), 5u);
