@@ -5,7 +5,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 PORT ?= 8420
 
-.PHONY: all deps configure build samples run test bench sanitize clean
+.PHONY: all deps configure build run test bench sanitize clean
 
 all: build
 
@@ -18,10 +18,7 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j$(JOBS)
 
-samples: build
-	@./$(BUILD_DIR)/tools/forge/korvel-forge $(BUILD_DIR)/korvel_res/samples
-
-run: samples
+run: build
 	@./scripts/run.sh $(BUILD_DIR) $(PORT)
 
 test: build

@@ -10,6 +10,8 @@ namespace {
 const Command kCommands[] = {
     {"entries", "ARCHIVE.idx", "list the index records, one line per entry", &run_entries},
     {"tree", "ARCHIVE.idx KEY", "print the content tree that loading KEY builds", &run_tree},
+    {"scan", "ARCHIVE.idx [--into LIST.xml] [--all]",
+     "describe the archive's textures and models as a list-document element", &run_scan},
     {"replace", "ARCHIVE.idx KEY FILE.dds", "put a DDS file in place of the texture KEY names",
      &run_replace},
 };

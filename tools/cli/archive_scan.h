@@ -1,0 +1,25 @@
+// Scanning an archive into list-document form: every entry is decoded once and
+// its content tree becomes elements a user can browse, with readable labels.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include <rapidxml.hpp>
+
+namespace korvel::cli {
+
+struct ScanOptions {
+  bool all_entries = false;  // also entries that hold no texture or model
+  // Called now and then with (entries done, entries in all).
+  std::function<void(std::uint32_t, std::uint32_t)> progress;
+};
+
+// Appends one archive element under parent (a node of a list document): its
+// "idx_file_path" is index_path as given, its text the archive's file name.
+// Null with a reason when the archive cannot be opened.
+rapidxml::xml_node<char>* scan_archive(const std::string& index_path, const ScanOptions& options,
+                                       rapidxml::xml_node<char>* parent, std::string* error);
+
+}  // namespace korvel::cli
