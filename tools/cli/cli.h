@@ -28,5 +28,6 @@ int run_cli(const Arguments& arguments, std::ostream& out, std::ostream& err);
 
 int run_entries(const Arguments& arguments, std::ostream& out, std::ostream& err);
 int run_tree(const Arguments& arguments, std::ostream& out, std::ostream& err);
+int run_model(const Arguments& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace korvel::cli
