@@ -38,8 +38,7 @@ void print_geometry(const ModelView& view, std::ostream& out) {
     out << format_text(
         "submesh %u buffer %u first_vertex %u vertex_count %u first_index %u index_count %u\n", i,
         W::word(record, g1m::kSubmeshBufferWord), W::word(record, g1m::kSubmeshFirstVertexWord),
-        W::word(record, g1m::kSubmeshVertexCountWord),
-        W::word(record, g1m::kSubmeshFirstIndexWord),
+        W::word(record, g1m::kSubmeshVertexCountWord), W::word(record, g1m::kSubmeshFirstIndexWord),
         W::word(record, g1m::kSubmeshIndexCountWord));
   }
 }

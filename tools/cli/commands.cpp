@@ -10,7 +10,7 @@ namespace {
 const Command kCommands[] = {
     {"entries", "ARCHIVE.idx", "list the index records, one line per entry", &run_entries},
     {"tree", "ARCHIVE.idx KEY", "print the content tree that loading KEY builds", &run_tree},
-    {"model", "ARCHIVE.idx KEY", "print the geometry the viewer gets for the model KEY", &run_model},
+    {"model", "ARCHIVE.idx KEY", "print the geometry the viewer gets for model KEY", &run_model},
 };
 
 void print_usage(std::ostream& err) {

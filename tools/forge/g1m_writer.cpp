@@ -48,15 +48,16 @@ void write_section(ByteSink* sink, const G1mSection& section) {
       sink->u32(section.declared_count.value_or(
           static_cast<std::uint32_t>(section.index_buffers.size())));
       for (const G1mIndexBuffer& buffer : section.index_buffers) {
-        sink->u32(buffer.declared_count.value_or(static_cast<std::uint32_t>(buffer.indices.size())));
-        sink->u32(buffer.index_bits);
+        sink->u32(
+            buffer.declared_count.value_or(static_cast<std::uint32_t>(buffer.indices.size())));
+        sink->u32(buffer.declared_bits.value_or(buffer.index_bits));
         sink->u32(buffer.word2);
         for (std::uint32_t index : buffer.indices) write_index(sink, buffer.index_bits, index);
       }
       break;
     case g1m::kSectionSubmeshes:
-      sink->u32(section.declared_count.value_or(
-          static_cast<std::uint32_t>(section.submeshes.size())));
+      sink->u32(
+          section.declared_count.value_or(static_cast<std::uint32_t>(section.submeshes.size())));
       for (const G1mSubmesh& submesh : section.submeshes) {
         sink->u32(submesh.other_words[0]);
         sink->u32(submesh.buffer);
@@ -87,8 +88,8 @@ void write_chunk(ByteSink* sink, const G1mChunk& chunk) {
     sink->raw(kPlatformTag, sizeof kPlatformTag);
     sink->u32(0);
     for (float bound : chunk.bounds) sink->f32(bound);
-    sink->u32(chunk.declared_section_count.value_or(
-        static_cast<std::uint32_t>(chunk.sections.size())));
+    sink->u32(
+        chunk.declared_section_count.value_or(static_cast<std::uint32_t>(chunk.sections.size())));
     for (const G1mSection& section : chunk.sections) write_section(sink, section);
   } else {
     sink->raw(chunk.body);

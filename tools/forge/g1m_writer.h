@@ -16,7 +16,7 @@ namespace korvel::forge {
 struct G1mVertexBuffer {
   std::uint32_t stride = 0;
   std::uint32_t vertex_count = 0;
-  Bytes data;  // written as it is, whatever the byte order
+  Bytes data;               // written as it is, whatever the byte order
   std::uint32_t word0 = 0;  // header words the format leaves uninterpreted
   std::uint32_t word3 = 0;
 };
@@ -26,6 +26,7 @@ struct G1mIndexBuffer {
   std::vector<std::uint32_t> indices;  // index_bits / 8 bytes each, in the archive's order
   std::uint32_t word2 = 0;
   std::optional<std::uint32_t> declared_count;
+  std::optional<std::uint32_t> declared_bits;  // in the header only; indices keep index_bits
 };
 
 struct G1mSubmesh {

@@ -7,8 +7,12 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 
-Vec3 add(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 scale(Vec3 a, float factor) { return {a.x * factor, a.y * factor, a.z * factor}; }
+Vec3 add(Vec3 a, Vec3 b) {
+  return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+Vec3 scale(Vec3 a, float factor) {
+  return {a.x * factor, a.y * factor, a.z * factor};
+}
 
 // Maps a point of a shape built along Y onto another axis.
 Vec3 along(Axis axis, Vec3 p) {
@@ -79,9 +83,9 @@ struct Layout {
 };
 
 const Layout kLayouts[] = {
-    {36, -1, 0, -1, 12, 28, -1},  {40, -1, 0, -1, 12, 28, -1},  {48, 12, 3, 24, 28, 40, -1},
-    {52, -1, 0, -1, 12, 28, -1},  {56, 12, 1, 16, 20, 32, 40},  {60, 12, 2, 20, 24, 36, 44},
-    {64, 12, 3, 24, 28, 40, 48},  {80, 12, 3, 24, 28, 56, 64},  {84, 12, 3, 24, 28, 60, 68},
+    {36, -1, 0, -1, 12, 28, -1}, {40, -1, 0, -1, 12, 28, -1}, {48, 12, 3, 24, 28, 40, -1},
+    {52, -1, 0, -1, 12, 28, -1}, {56, 12, 1, 16, 20, 32, 40}, {60, 12, 2, 20, 24, 36, 44},
+    {64, 12, 3, 24, 28, 40, 48}, {80, 12, 3, 24, 28, 56, 64}, {84, 12, 3, 24, 28, 60, 68},
 };
 
 void put_at(Bytes* bytes, std::size_t offset, const ByteSink& sink) {
@@ -160,9 +164,9 @@ MeshPart box_part(Vec3 center, Vec3 size) {
     Vec3 normal, across, up;
   };
   const Face faces[] = {
-      {{0, 0, -1}, {1, 0, 0}, {0, 1, 0}}, {{0, 0, 1}, {-1, 0, 0}, {0, 1, 0}},
+      {{0, 0, -1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, 1}, {-1, 0, 0}, {0, 1, 0}},
       {{-1, 0, 0}, {0, 0, -1}, {0, 1, 0}}, {{1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
-      {{0, 1, 0}, {1, 0, 0}, {0, 0, 1}},  {{0, -1, 0}, {1, 0, 0}, {0, 0, -1}},
+      {{0, 1, 0}, {1, 0, 0}, {0, 0, 1}},   {{0, -1, 0}, {1, 0, 0}, {0, 0, -1}},
   };
   const Vec3 half = scale(size, 0.5f);
   auto extent = [&](Vec3 direction) {

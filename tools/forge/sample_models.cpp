@@ -16,12 +16,10 @@ Bytes filler(bool big_endian, std::uint32_t count, std::uint32_t seed) {
 }
 
 std::array<float, 6> bounds_of(const std::vector<PartGroup>& groups) {
-  std::array<float, 6> bounds = {std::numeric_limits<float>::max(),
-                                 std::numeric_limits<float>::max(),
-                                 std::numeric_limits<float>::max(),
-                                 std::numeric_limits<float>::lowest(),
-                                 std::numeric_limits<float>::lowest(),
-                                 std::numeric_limits<float>::lowest()};
+  std::array<float, 6> bounds = {
+      std::numeric_limits<float>::max(),    std::numeric_limits<float>::max(),
+      std::numeric_limits<float>::max(),    std::numeric_limits<float>::lowest(),
+      std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest()};
   for (const PartGroup& group : groups) {
     for (const MeshPart& part : group.parts) {
       for (const MeshVertex& vertex : part.vertices) {
@@ -61,7 +59,8 @@ G1mModel assemble_model(const std::vector<PartGroup>& groups, bool big_endian,
       for (std::size_t w = 0; w < submesh.other_words.size(); ++w) {
         submesh.other_words[w] = static_cast<std::uint32_t>(submeshes.size() * 16 + w);
       }
-      for (std::uint32_t index : part.strip) indices.indices.push_back(submesh.first_vertex + index);
+      for (std::uint32_t index : part.strip)
+        indices.indices.push_back(submesh.first_vertex + index);
       vertices.insert(vertices.end(), part.vertices.begin(), part.vertices.end());
       submeshes.push_back(submesh);
     }
@@ -103,17 +102,17 @@ G1mModel robot_model(bool big_endian) {
   const float side[] = {-1.0f, 1.0f};
   std::vector<PartGroup> groups(10);
   // Stand on y = 0, about 230 high: the viewer's camera frames that.
-  groups[0] = {36, 16, {box_part({0, 125, 0}, {64, 60, 32})}};                       // torso
-  groups[1] = {48, 32, {sphere_part({0, 185, 0}, 20, 12, 16)}};                      // head
-  groups[2] = {52, 16, {cylinder_part({0, 155, 0}, 7, 12, Axis::kY, 12)}};           // neck
-  groups[3] = {56, 32, {}};                                                          // arms
-  groups[4] = {60, 16, {}};                                                          // hands
-  groups[5] = {64, 32, {}};                                                          // legs
-  groups[6] = {80, 16, {}};                                                          // feet
-  groups[7] = {84, 32, {box_part({0, 88, 0}, {56, 16, 26})}};                        // hips
-  groups[8] = {120, 16, {}};                                                         // eyes
-  groups[9] = {40, 32, {cylinder_part({0, 205, 0}, 1.5f, 18, Axis::kY, 8),           // antenna
-                        sphere_part({0, 226, 0}, 4, 6, 8)}};
+  groups[0] = {36, 16, {box_part({0, 125, 0}, {64, 60, 32})}};              // torso
+  groups[1] = {48, 32, {sphere_part({0, 185, 0}, 20, 12, 16)}};             // head
+  groups[2] = {52, 16, {cylinder_part({0, 155, 0}, 7, 12, Axis::kY, 12)}};  // neck
+  groups[3] = {56, 32, {}};                                                 // arms
+  groups[4] = {60, 16, {}};                                                 // hands
+  groups[5] = {64, 32, {}};                                                 // legs
+  groups[6] = {80, 16, {}};                                                 // feet
+  groups[7] = {84, 32, {box_part({0, 88, 0}, {56, 16, 26})}};               // hips
+  groups[8] = {120, 16, {}};                                                // eyes
+  groups[9] = {40, 32, {cylinder_part({0, 205, 0}, 1.5f, 18, Axis::kY, 8)}};  // antenna
+  groups[9].parts.push_back(sphere_part({0, 226, 0}, 4, 6, 8));
   for (float s : side) {
     groups[3].parts.push_back(cylinder_part({40 * s, 90, 0}, 6, 60, Axis::kY, 16));
     groups[4].parts.push_back(sphere_part({40 * s, 84, 0}, 9, 8, 10));
@@ -132,8 +131,8 @@ G1mModel rover_model(bool big_endian) {
     groups[1].parts.push_back(cylinder_part({-54, 62, z}, 20, 14, Axis::kX, 20));
     groups[1].parts.push_back(cylinder_part({40, 62, z}, 20, 14, Axis::kX, 20));
   }
-  groups[2] = {48, 16, {sphere_part({0, 100, 10}, 22, 10, 16)}};                     // dome
-  groups[3] = {120, 32, {cylinder_part({0, 104, -70}, 4, 60, Axis::kZ, 12)}};        // mast
+  groups[2] = {48, 16, {sphere_part({0, 100, 10}, 22, 10, 16)}};               // dome
+  groups[3] = {120, 32, {cylinder_part({0, 104, -70}, 4, 60, Axis::kZ, 12)}};  // mast
   return assemble_model(groups, big_endian, g1m::kGeometryVersion43);
 }
 
