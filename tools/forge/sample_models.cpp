@@ -102,15 +102,15 @@ G1mModel robot_model(bool big_endian) {
   const float side[] = {-1.0f, 1.0f};
   std::vector<PartGroup> groups(10);
   // Stand on y = 0, about 230 high: the viewer's camera frames that.
-  groups[0] = {36, 16, {box_part({0, 125, 0}, {64, 60, 32})}};              // torso
-  groups[1] = {48, 32, {sphere_part({0, 185, 0}, 20, 12, 16)}};             // head
-  groups[2] = {52, 16, {cylinder_part({0, 155, 0}, 7, 12, Axis::kY, 12)}};  // neck
-  groups[3] = {56, 32, {}};                                                 // arms
-  groups[4] = {60, 16, {}};                                                 // hands
-  groups[5] = {64, 32, {}};                                                 // legs
-  groups[6] = {80, 16, {}};                                                 // feet
-  groups[7] = {84, 32, {box_part({0, 88, 0}, {56, 16, 26})}};               // hips
-  groups[8] = {120, 16, {}};                                                // eyes
+  groups[0] = {36, 16, {box_part({0, 125, 0}, {64, 60, 32})}};                // torso
+  groups[1] = {48, 32, {sphere_part({0, 185, 0}, 20, 12, 16)}};               // head
+  groups[2] = {52, 16, {cylinder_part({0, 155, 0}, 7, 12, Axis::kY, 12)}};    // neck
+  groups[3] = {56, 32, {}};                                                   // arms
+  groups[4] = {60, 16, {}};                                                   // hands
+  groups[5] = {64, 32, {}};                                                   // legs
+  groups[6] = {80, 16, {}};                                                   // feet
+  groups[7] = {84, 32, {box_part({0, 88, 0}, {56, 16, 26})}};                 // hips
+  groups[8] = {120, 16, {}};                                                  // eyes
   groups[9] = {40, 32, {cylinder_part({0, 205, 0}, 1.5f, 18, Axis::kY, 8)}};  // antenna
   groups[9].parts.push_back(sphere_part({0, 226, 0}, 4, 6, 8));
   for (float s : side) {
