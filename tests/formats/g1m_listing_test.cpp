@@ -103,19 +103,5 @@ TEST(G1mListing, KeyComparesIgnoringCase) {
   EXPECT_FALSE(decoder.archive.image.empty());
 }
 
-TEST(G1mListing, DispatchListsAModelAsOneNode) {
-  Archive archive;
-  ContentTree tree;
-  ContentNode* entry = fuzz::entry_element(&tree);
-  const Bytes model = forge::write_g1m(quad_model(true));
-  const ByteBuffer buffer =
-      make_payload_buffer(model.data(), static_cast<std::uint32_t>(model.size()));
-  archive.big_endian = 1;
-  archive.dispatch_content(entry, buffer.data(), static_cast<std::uint32_t>(model.size()));
-  ASSERT_NE(entry->first_node(), nullptr);
-  EXPECT_STREQ(entry->first_node()->name(), "G1M_");
-  EXPECT_EQ(entry->first_node()->next_sibling(), nullptr);
-}
-
 }  // namespace
 }  // namespace korvel::test
