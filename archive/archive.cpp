@@ -128,6 +128,7 @@ int Archive::load_entry_into(ContentTree& tree, const char* key) {
   }
   image.clear();
   image_size = 0;
+  model_view.clear();  // its references pointed into the image just freed
   ByteBuffer payload;
   if (!read_entry_payload(*location, &payload, &error)) return 0;
   dispatch_content(location->element, payload.data(),

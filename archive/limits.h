@@ -18,6 +18,11 @@ constexpr std::uint32_t kPayloadSlack = 256;
 // payload is shown as unknown instead of recursing further.
 constexpr int kMaxContainerDepth = 32;
 
+// Format warnings of one model's walk that reach the user. Each one waits
+// for a key, and a walk that has lost its way in a damaged model would
+// otherwise ask for one every few bytes.
+constexpr int kMaxModelFormatMessages = 8;
+
 // The FileStream buffer every caller opens with.
 constexpr std::uint32_t kStreamBufferCapacity = 0x1000000;
 

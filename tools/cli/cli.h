@@ -30,5 +30,6 @@ int run_entries(const Arguments& arguments, std::ostream& out, std::ostream& err
 int run_tree(const Arguments& arguments, std::ostream& out, std::ostream& err);
 int run_scan(const Arguments& arguments, std::ostream& out, std::ostream& err);
 int run_replace(const Arguments& arguments, std::ostream& out, std::ostream& err);
+int run_model(const Arguments& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace korvel::cli

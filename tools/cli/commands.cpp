@@ -14,6 +14,7 @@ const Command kCommands[] = {
      "describe the archive's textures and models as a list-document element", &run_scan},
     {"replace", "ARCHIVE.idx KEY FILE.dds", "put a DDS file in place of the texture KEY names",
      &run_replace},
+    {"model", "ARCHIVE.idx KEY", "print the geometry the viewer gets for model KEY", &run_model},
 };
 
 void print_usage(std::ostream& err) {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "tools/forge/sample_models.h"
+
 namespace korvel::forge {
 namespace {
 
@@ -40,10 +42,22 @@ ForgeArchive series_archive() {
   return archive;
 }
 
+// Two models beside an entry that is not one.
+ForgeArchive models_archive(const std::string& name, bool big_endian) {
+  ForgeArchive archive;
+  archive.name = name;
+  archive.big_endian = big_endian;
+  archive.entries.push_back({write_g1m(robot_model(big_endian)), 0, 0, false});
+  archive.entries.push_back({write_g1m(rover_model(big_endian)), 0, 0, false});
+  archive.entries.push_back({text_payload("korvel sample: not a model"), 0, 0, false});
+  return archive;
+}
+
 }  // namespace
 
 std::vector<ForgeArchive> sample_archives() {
-  return {plain_archive(), series_archive()};
+  return {plain_archive(), series_archive(), models_archive("models", false),
+          models_archive("models_be", true)};
 }
 
 }  // namespace korvel::forge
