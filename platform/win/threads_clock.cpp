@@ -14,18 +14,17 @@ struct Running {
   int count = 0;
 };
 
+// Never destroyed: a detached thread may still be finishing at exit.
 Running& running() {
-  static Running instance;
-  return instance;
+  static Running* const instance = new Running;
+  return *instance;
 }
 
 void run_and_count(ThreadEntry entry) {
   entry();
   Running& threads = running();
-  {
-    std::lock_guard<std::mutex> lock(threads.mutex);
-    --threads.count;
-  }
+  std::lock_guard<std::mutex> lock(threads.mutex);
+  --threads.count;
   threads.ended.notify_all();
 }
 

@@ -6,9 +6,11 @@
 namespace korvel::win {
 namespace detail {
 
+// Never destroyed, so that a thread still running at exit (a model viewer
+// posting its last message) never meets a torn-down window system.
 State& state() {
-  static State instance;
-  return instance;
+  static State* const instance = new State;
+  return *instance;
 }
 
 WindowRecord* find_window(State& st, HWND window) {
