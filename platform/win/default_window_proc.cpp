@@ -17,6 +17,7 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wparam, LPARAM /*lparam
       st.drag = detail::DragState{true, window, st.cursor, POINT{record->x, record->y}};
     }
   }
+  if (message == WM_CLOSE) DestroyWindow(window);
   return 0;
 }
 

@@ -86,7 +86,8 @@ class Display {
                                const FramePixels& rgba) = 0;
 };
 
-// Installs the screen; null leaves the window system headless.
+// Installs the screen; null leaves the window system headless. A display
+// learns of windows only from changes, so it is installed before the first.
 void set_display(std::shared_ptr<Display> display);
 
 enum class MouseAction { kMove, kLeftDown, kLeftUp, kLeftDoubleClick };
@@ -118,6 +119,9 @@ struct TreeAction {
 void input_mouse(const MouseInput& input);
 void input_key(const KeyInput& input);
 void input_tree_action(const TreeAction& input);
+// The user closes a window (as Alt+F4 does): WM_CLOSE, whose default
+// handling destroys the window.
+void input_close_window(HWND window);
 void input_desktop_size(int width, int height);
 // An answer to a request that is no longer open is ignored.
 void answer_modal(std::uint64_t id, const ModalAnswer& answer);

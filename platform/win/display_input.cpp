@@ -87,6 +87,16 @@ bool key_to_message(const KeyInput& input, MSG* msg) {
   return true;
 }
 
+bool close_to_message(HWND window, MSG* msg) {
+  detail::State& st = detail::state();
+  std::lock_guard<std::mutex> lock(st.mutex);
+  if (detail::find_window(st, window) == nullptr || detail::blocked_by_modal(st, window)) {
+    return false;
+  }
+  *msg = MSG{window, WM_CLOSE, 0, 0, 0, POINT{}};
+  return true;
+}
+
 void handle_tree_action(const TreeAction& action) {
   {
     detail::State& st = detail::state();
@@ -113,6 +123,8 @@ bool input_to_message(const InputEvent& event, MSG* msg) {
     case InputEvent::Kind::kTree:
       handle_tree_action(event.tree);
       return false;
+    case InputEvent::Kind::kClose:
+      return close_to_message(event.close, msg);
   }
   return false;
 }
@@ -137,6 +149,13 @@ void input_tree_action(const TreeAction& input) {
   detail::InputEvent event;
   event.kind = detail::InputEvent::Kind::kTree;
   event.tree = input;
+  queue_input(std::move(event));
+}
+
+void input_close_window(HWND window) {
+  detail::InputEvent event;
+  event.kind = detail::InputEvent::Kind::kClose;
+  event.close = window;
   queue_input(std::move(event));
 }
 

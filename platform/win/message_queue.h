@@ -22,7 +22,8 @@ BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);
 void PostQuitMessage(int exit_code);
 // The default handling: WM_NCLBUTTONDOWN with HTCAPTION starts dragging the
-// window, which then follows the mouse until the left button is released.
+// window, which then follows the mouse until the left button is released;
+// WM_CLOSE destroys the window.
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // GetMessageW without waiting: false when nothing is pending. For drivers

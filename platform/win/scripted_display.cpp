@@ -163,6 +163,10 @@ void ScriptedDisplay::tree(HWND tree, HTREEITEM item, TreeActionKind kind, std::
   input_tree_action(TreeAction{tree, item, kind, std::move(text)});
 }
 
+void ScriptedDisplay::close(HWND window) {
+  input_close_window(window);
+}
+
 void ScriptedDisplay::answer(std::uint64_t id, ModalAnswer answer) {
   answer_modal(id, answer);
 }

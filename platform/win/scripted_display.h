@@ -52,6 +52,7 @@ class ScriptedDisplay : public Display {
   void click(HWND window, int x, int y);   // press and release at one point
   void key(HWND window, int virtual_key);  // press and release
   void tree(HWND tree, HTREEITEM item, TreeActionKind kind, std::string text = {});
+  void close(HWND window);
   void answer(std::uint64_t id, ModalAnswer answer);
   void desktop_size(int width, int height);
   void take_frame(HWND window, std::uint64_t number);

@@ -55,11 +55,12 @@ struct WindowRecord {
 };
 
 struct InputEvent {
-  enum class Kind { kMouse, kKey, kTree };
+  enum class Kind { kMouse, kKey, kTree, kClose };
   Kind kind = Kind::kMouse;
   MouseInput mouse;
   KeyInput key;
   TreeAction tree;
+  HWND close = nullptr;
 };
 
 struct ModalRecord {

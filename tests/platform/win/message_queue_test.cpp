@@ -99,14 +99,16 @@ TEST_F(MessageQueue, PostingFromAnotherThreadWakesTheWaitingLoop) {
   EXPECT_EQ(msg.lParam, 7);
 }
 
-TEST_F(MessageQueue, TheLoopEndsWithTheQuitCodePostedFromWmDestroy) {
-  const HWND window = popup();
-  handler() = [](HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
-    if (message == kPing) DestroyWindow(hwnd);
-    if (message == WM_DESTROY) PostQuitMessage(0);
+TEST_F(MessageQueue, ClosingAWindowEndsTheLoopWithTheCodeItsWmDestroyPosts) {
+  const HWND host = popup();
+  const HWND model = popup();
+  handler() = [host](HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
+    if (hwnd == host && message == WM_DESTROY) PostQuitMessage(0);
     return DefWindowProcW(hwnd, message, wparam, lparam);
   };
-  PostMessageW(window, kPing, 0, 0);
+  display->close(reinterpret_cast<HWND>(0x4242));  // no such window: ignored
+  display->close(model);                           // closes without ending anything
+  display->close(host);
   MSG msg{};
   int rounds = 0;
   while (GetMessageW(&msg, nullptr, 0, 0) != 0) {
@@ -116,7 +118,9 @@ TEST_F(MessageQueue, TheLoopEndsWithTheQuitCodePostedFromWmDestroy) {
   }
   EXPECT_EQ(msg.message, WM_QUIT);
   EXPECT_EQ(msg.wParam, 0u);
-  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(IsWindow(host));
+  EXPECT_FALSE(IsWindow(model));
+  EXPECT_EQ(received_by(host, WM_CLOSE).size(), 1u);
 }
 
 TEST_F(MessageQueue, MessagesForWindowsThatAreGoneAreDropped) {
