@@ -103,7 +103,7 @@ void handle_tree_action(const TreeAction& action) {
     std::lock_guard<std::mutex> lock(st.mutex);
     const detail::WindowRecord* record = detail::find_window(st, action.tree);
     if (record == nullptr || !detail::class_name_equal(record->class_name, WC_TREEVIEWW) ||
-        detail::blocked_by_modal(st, action.tree)) {
+        !detail::window_is_shown(st, *record) || detail::blocked_by_modal(st, action.tree)) {
       return;
     }
   }

@@ -230,8 +230,6 @@ void end_edit(HWND window, HTREEITEM item, std::optional<std::u16string> text) {
     Tree& tree = *tree_pointer;
     if (item == nullptr || tree.editing != item) return;  // not the open edit
     tree.editing = nullptr;
-    const Item* found = find_item(tree, item);
-    if (found == nullptr) return;
     info.item = describe(tree, item);
     info.item.mask = TVIF_TEXT | TVIF_HANDLE | TVIF_PARAM;
     if (text) {
@@ -242,6 +240,7 @@ void end_edit(HWND window, HTREEITEM item, std::optional<std::u16string> text) {
     }
   }
   if (const auto display = current_display()) display->tree_edit_changed(window, nullptr, "");
+  if (info.item.hItem == nullptr) return;  // the item is gone
   const LRESULT answer = notify_parent(window, info.hdr, TVN_ENDLABELEDITW);
   if (!text || answer == 0) return;
   std::vector<TreeItemView> views;

@@ -85,7 +85,6 @@ struct FrameState {
 struct State {
   std::mutex mutex;
   std::condition_variable changed;  // queue, modal answers, frames taken
-  std::uint64_t generation = 0;     // bumped by a reset
   std::shared_ptr<Display> display;
   bool has_ui_thread = false;
   std::thread::id ui_thread;

@@ -134,7 +134,6 @@ void reset_window_system() {
   std::shared_ptr<Display> old_display;
   {
     std::lock_guard<std::mutex> lock(st.mutex);
-    ++st.generation;
     old_display = std::move(st.display);
     st.display.reset();
     st.has_ui_thread = false;

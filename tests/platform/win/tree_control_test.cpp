@@ -321,6 +321,14 @@ TEST_F(LabelEdit, StaleTreeInputIsIgnored) {
   pump();
   EXPECT_EQ(notifications.size(), 1u);  // the selection made in SetUp
 
+  const HTREEITEM other_item = insert(TVI_ROOT, u"other", 8, 0, TVI_ROOT);
+  ShowWindow(popup_window, SW_HIDE);  // a hidden tree takes no clicks
+  display->tree(tree, other_item, TreeActionKind::kSelect);
+  display->key(tree, VK_F2);
+  pump();
+  EXPECT_EQ(notifications.size(), 1u);
+  ShowWindow(popup_window, SW_SHOW);
+
   // A second tree's items are not this tree's.
   const HWND other = tree_in(popup_window, 0x214);
   display->tree(other, item, TreeActionKind::kSelect);
