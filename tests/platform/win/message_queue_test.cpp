@@ -63,7 +63,7 @@ TEST_F(MessageQueue, PaintsCoalesceIntoOneForEachInvalidShownWindow) {
   EXPECT_EQ(painted.bottom, 80);
   EXPECT_TRUE(received_by(hidden, WM_PAINT).empty());  // hidden windows wait
 
-  // Two invalidations of parts give one paint of their union.
+  // Two invalidated areas give one paint of their union.
   InvalidateRect(shown, &first, TRUE);
   InvalidateRect(shown, &second, TRUE);
   pump();
