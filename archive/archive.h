@@ -63,6 +63,8 @@ class Archive {
 
   // Why the last open or load failed, for tools that tell the user.
   std::string error;
+  // Set by a decoder whose rebuild could not be made (its outputs are then empty).
+  bool rebuild_failed = false;
 
  private:
   friend class EntryWalk;

@@ -18,6 +18,10 @@ constexpr std::uint32_t kPayloadSlack = 256;
 // payload is shown as unknown instead of recursing further.
 constexpr int kMaxContainerDepth = 32;
 
+// Textures one G1T container may list. Real ones hold hundreds; a forged count
+// would otherwise make millions of tree nodes out of a few bytes of table.
+constexpr std::uint32_t kMaxTexturesPerContainer = 0x10000;
+
 // The FileStream buffer every caller opens with.
 constexpr std::uint32_t kStreamBufferCapacity = 0x1000000;
 
