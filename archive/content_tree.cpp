@@ -39,8 +39,8 @@ std::string output_id_of(const ContentNode* element, const char* suffix) {
   for (const ContentNode* node = element; node != nullptr; node = node->parent()) {
     const auto* number = node->first_attribute(vocab::kNumber);
     if (number == nullptr) break;
-    id.insert(0, "\\");
     id.insert(0, number->value(), number->value_size());
+    id.insert(0, "\\");
   }
   id.insert(0, ".");
   return id;

@@ -28,5 +28,7 @@ int run_cli(const Arguments& arguments, std::ostream& out, std::ostream& err);
 
 int run_entries(const Arguments& arguments, std::ostream& out, std::ostream& err);
 int run_tree(const Arguments& arguments, std::ostream& out, std::ostream& err);
+int run_extract(const Arguments& arguments, std::ostream& out, std::ostream& err);
+int run_extract_all(const Arguments& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace korvel::cli

@@ -10,6 +10,10 @@ namespace {
 const Command kCommands[] = {
     {"entries", "ARCHIVE.idx", "list the index records, one line per entry", &run_entries},
     {"tree", "ARCHIVE.idx KEY", "print the content tree that loading KEY builds", &run_tree},
+    {"extract", "ARCHIVE.idx KEY OUT",
+     "write the item KEY names to OUT (OUT ending in .png: its first level as PNG)", &run_extract},
+    {"extract-all", "ARCHIVE.idx DIR [--png]",
+     "write every texture of every entry into DIR, named from its output id", &run_extract_all},
 };
 
 void print_usage(std::ostream& err) {
