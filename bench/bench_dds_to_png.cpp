@@ -38,8 +38,8 @@ const std::string& bench_dds() {
     const std::string directory =
         (std::filesystem::temp_directory_path() / "korvel-bench-dds-to-png").string();
     std::filesystem::create_directories(directory);
-    korvel::d3d9::RgbaImage image = korvel::forge::render_picture(
-        korvel::forge::Picture::kLettering, kSide, kSide);
+    korvel::d3d9::RgbaImage image =
+        korvel::forge::render_picture(korvel::forge::Picture::kLettering, kSide, kSide);
     const korvel::d3d9::RgbaImage rings =
         korvel::forge::render_picture(korvel::forge::Picture::kRings, kSide, kSide);
     std::uint32_t seed = 1;
@@ -61,11 +61,13 @@ const std::string& bench_dds() {
     put32(file, 84, 0x35545844);  // "DXT5"
     put32(file, 108, 0x1000);
     const int flags = squish::kDxt5 | squish::kColourRangeFit;
-    file.resize(128 + static_cast<std::size_t>(squish::GetStorageRequirements(kSide, kSide, flags)));
+    file.resize(128 +
+                static_cast<std::size_t>(squish::GetStorageRequirements(kSide, kSide, flags)));
     squish::CompressImage(image.pixels.data(), kSide, kSide, file.data() + 128, flags);
     const std::string dds = directory + "/texture.dds";
     std::ofstream(dds, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
     return dds;
   }();
   return path;
@@ -133,7 +135,8 @@ int main(int argc, char** argv) {
       ConsoleReporter::ReportRuns(runs);
       for (const Run& run : runs) {
         if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-        if (run.benchmark_name().rfind("BM_KorvelDdsToPng", 0) == 0) ours_ = run.GetAdjustedRealTime();
+        if (run.benchmark_name().rfind("BM_KorvelDdsToPng", 0) == 0)
+          ours_ = run.GetAdjustedRealTime();
         if (run.benchmark_name().rfind("BM_ImageMagickConvert", 0) == 0) {
           reference_ = run.GetAdjustedRealTime();
         }

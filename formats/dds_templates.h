@@ -32,9 +32,8 @@ constexpr DdsTemplate make_dds_template(std::uint32_t format_flags, std::uint32_
   return file;
 }
 
-inline constexpr DdsTemplate kDdsTemplateA8R8G8B8 =
-    make_dds_template(d3d9::kDdpfRgb | d3d9::kDdpfAlphaPixels, 0, 32, 0x00FF0000, 0x0000FF00,
-                      0x000000FF, 0xFF000000);
+inline constexpr DdsTemplate kDdsTemplateA8R8G8B8 = make_dds_template(
+    d3d9::kDdpfRgb | d3d9::kDdpfAlphaPixels, 0, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
 inline constexpr DdsTemplate kDdsTemplateDxt1 =
     make_dds_template(d3d9::kDdpfFourCc, d3d9::kFourCcDxt1, 0, 0, 0, 0, 0);
 inline constexpr DdsTemplate kDdsTemplateDxt3 =

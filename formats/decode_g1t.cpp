@@ -83,15 +83,22 @@ const PixelFormat* pixel_format_of(std::uint8_t code) {
   static const PixelFormat kDxt5{&kDdsTemplateDxt5, d3d9::kLayoutDxt5, false};
   switch (code) {
     case 0:
-    case 1: return &kArgb;
-    case 6: return &kDxt1;
-    case 7: return &kDxt3;
-    case 8: return &kDxt5;
-    default: return nullptr;
+    case 1:
+      return &kArgb;
+    case 6:
+      return &kDxt1;
+    case 7:
+      return &kDxt3;
+    case 8:
+      return &kDxt5;
+    default:
+      return nullptr;
   }
 }
 
-bool is_uncompressed_format(std::uint8_t code) { return code == 0 || code == 1; }
+bool is_uncompressed_format(std::uint8_t code) {
+  return code == 0 || code == 1;
+}
 
 std::uint8_t exchange_nibbles(std::uint8_t value) {
   return static_cast<std::uint8_t>((value << 4) | (value >> 4));
@@ -187,9 +194,9 @@ bool read_container(const ByteReader& reader, G1tContainer* container) {
                                reader.read_u32(kTableOffsetOffset, &container->table_offset) &&
                                reader.read_u32(kTextureCountOffset, &container->texture_count);
   if (!container->header_complete) return true;
-  const std::uint32_t listed =
-      container->texture_count < kMaxTexturesPerContainer ? container->texture_count
-                                                          : kMaxTexturesPerContainer;
+  const std::uint32_t listed = container->texture_count < kMaxTexturesPerContainer
+                                   ? container->texture_count
+                                   : kMaxTexturesPerContainer;
   container->starts.reserve(listed);
   for (std::uint32_t i = 0; i < listed; ++i) {
     std::uint32_t offset = 0;
@@ -296,15 +303,15 @@ bool replacement_dims(const Archive& archive, std::uint8_t* dims) {
   if (height == 0 || width == 0 || height > kMaxDdsSideForDims || width > kMaxDdsSideForDims) {
     return false;
   }
-  *dims = cond_swap8(
-      static_cast<std::uint8_t>(halvings_to_one(height) << 4 | halvings_to_one(width)),
-      archive.big_endian);
+  *dims =
+      cond_swap8(static_cast<std::uint8_t>(halvings_to_one(height) << 4 | halvings_to_one(width)),
+                 archive.big_endian);
   return true;
 }
 
 void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
-             const G1tContainer& container, ByteBuffer* out_buffer,
-             std::uint32_t* out_decoded_size, std::uint32_t* out_stored_size) {
+             const G1tContainer& container, ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+             std::uint32_t* out_stored_size) {
   // Every texture gets its node in rebuild mode; at most one is the target.
   std::int64_t target = -1;
   for (std::uint32_t i = 0; i < container.starts.size(); ++i) {
@@ -340,9 +347,9 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
   for (std::uint32_t i = 0; i < container.texture_count; ++i) {
     std::uint64_t begin = 0, end = 0;
     container.extent(i, &begin, &end);
-    new_size += i == target ? kRecordSize + (target_extension ? kExtensionSize : 0) +
-                                  replacement_length
-                            : end - begin;
+    new_size += i == target
+                    ? kRecordSize + (target_extension ? kExtensionSize : 0) + replacement_length
+                    : end - begin;
   }
   if (new_size > kMaxPayloadLength) {
     return fail_rebuild(archive, out_buffer, out_decoded_size, out_stored_size);

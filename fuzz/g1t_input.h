@@ -16,17 +16,20 @@ namespace korvel::fuzz {
 
 inline void ignore_console_message(const char*) {}
 
-inline std::size_t listed_textures(Archive& archive, const std::uint8_t* payload,
-                                   std::uint32_t length, ByteBuffer* out = nullptr,
-                                   std::uint32_t* decoded = nullptr,
-                                   std::uint32_t* stored = nullptr) {
+// The number of texture nodes, or -1 when the payload was declined.
+inline long listed_textures(Archive& archive, const std::uint8_t* payload, std::uint32_t length,
+                            ByteBuffer* out = nullptr, std::uint32_t* decoded = nullptr,
+                            std::uint32_t* stored = nullptr) {
   ContentTree tree;
   ContentNode* root = tree.allocate_node(rapidxml::node_element, vocab::kRoot);
   tree.append_node(root);
   ContentNode* entry = append_element(root, "idx_No.00000012");
   append_attribute(entry, vocab::kNumber, "00000012");
-  archive.decode_g1t(entry, payload, length, out, decoded, stored);
-  std::size_t count = 0;
+  if (archive.decode_g1t(entry, payload, length, out, decoded, stored) != 1) {
+    if (entry->first_node() != nullptr || (out != nullptr && !out->empty())) std::abort();
+    return -1;
+  }
+  long count = 0;
   for (const ContentNode* node = entry->first_node(); node; node = node->next_sibling()) ++count;
   return count;
 }
@@ -59,7 +62,8 @@ inline void run_g1t_input(const std::uint8_t* data, std::size_t size) {
   }
   ByteBuffer rebuilt;
   std::uint32_t decoded = 0, stored = 0;
-  const std::size_t before = listed_textures(archive, payload.data(), length, &rebuilt, &decoded, &stored);
+  const long before = listed_textures(archive, payload.data(), length, &rebuilt, &decoded, &stored);
+  if (before < 0) return;
   if (archive.rebuild_failed) {
     if (!rebuilt.empty() || decoded != 0 || stored != 0) std::abort();
     return;

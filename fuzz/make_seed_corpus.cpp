@@ -12,7 +12,8 @@ using korvel::forge::Bytes;
 
 void write(const std::string& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 korvel::forge::ForgeTexture texture(std::uint8_t format, std::uint8_t side_log2,
@@ -51,9 +52,9 @@ int main(int argc, char** argv) {
     bool big_endian;
     std::uint8_t control;
   } seeds[] = {
-      {"le_list_first", small, false, 0x00},     {"le_extract_second", small, false, 0x02},
-      {"le_rebuild_second", small, false, 0x12}, {"be_list", small, true, 0x05},
-      {"be_rebuild_last", small, true, 0x35},    {"gt1g_be_extract", other, true, 0x03},
+      {"le_list_first", small, false, 0x00},       {"le_extract_second", small, false, 0x02},
+      {"le_rebuild_second", small, false, 0x12},   {"be_list", small, true, 0x05},
+      {"be_rebuild_last", small, true, 0x35},      {"gt1g_be_extract", other, true, 0x03},
       {"gt1g_le_rebuild_bad", other, false, 0x90},
   };
   for (const auto& seed : seeds) {

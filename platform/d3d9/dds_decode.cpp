@@ -11,7 +11,9 @@
 namespace korvel::d3d9 {
 namespace {
 
-ImageResult fail(ImageStatus status, std::string message) { return {status, std::move(message)}; }
+ImageResult fail(ImageStatus status, std::string message) {
+  return {status, std::move(message)};
+}
 
 std::string four_cc_text(std::uint32_t four_cc) {
   std::string text;
@@ -85,9 +87,15 @@ ImageResult decode_dds_first_level(const std::uint8_t* file, std::size_t size, R
   DdsLayout layout{};
   if ((format.dwFlags & kDdpfFourCc) != 0) {
     switch (format.dwFourCC) {
-      case kFourCcDxt1: squish_flags = squish::kDxt1, layout = kLayoutDxt1; break;
-      case kFourCcDxt3: squish_flags = squish::kDxt3, layout = kLayoutDxt3; break;
-      case kFourCcDxt5: squish_flags = squish::kDxt5, layout = kLayoutDxt5; break;
+      case kFourCcDxt1:
+        squish_flags = squish::kDxt1, layout = kLayoutDxt1;
+        break;
+      case kFourCcDxt3:
+        squish_flags = squish::kDxt3, layout = kLayoutDxt3;
+        break;
+      case kFourCcDxt5:
+        squish_flags = squish::kDxt5, layout = kLayoutDxt5;
+        break;
       default:
         return fail(ImageStatus::kUnsupported,
                     "pixel format \"" + four_cc_text(format.dwFourCC) + "\" is not supported");
@@ -104,9 +112,9 @@ ImageResult decode_dds_first_level(const std::uint8_t* file, std::size_t size, R
 
   const std::uint64_t level_size = layout.level_size(header.dwWidth, header.dwHeight);
   if (level_size > size - kDdsFileHeaderSize) {
-    return fail(ImageStatus::kCorrupt, "pixel data hold " +
-                                           std::to_string(size - kDdsFileHeaderSize) + " of the " +
-                                           std::to_string(level_size) + " bytes of the first level");
+    return fail(ImageStatus::kCorrupt,
+                "pixel data hold " + std::to_string(size - kDdsFileHeaderSize) + " of the " +
+                    std::to_string(level_size) + " bytes of the first level");
   }
 
   RgbaImage decoded;

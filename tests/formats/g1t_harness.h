@@ -67,16 +67,19 @@ inline G1tRun run_g1t(const Bytes& payload, bool big_endian, const std::string& 
   G1tRun run;
   ByteBuffer out;
   if (replacement) {
-    run.result = archive.decode_g1t(entry, buffer.data(), static_cast<std::uint32_t>(payload.size()),
-                                    &out, &run.decoded_size, &run.stored_size);
+    run.result =
+        archive.decode_g1t(entry, buffer.data(), static_cast<std::uint32_t>(payload.size()), &out,
+                           &run.decoded_size, &run.stored_size);
   } else {
-    run.result = archive.decode_g1t(entry, buffer.data(), static_cast<std::uint32_t>(payload.size()),
-                                    nullptr, nullptr, nullptr);
+    run.result =
+        archive.decode_g1t(entry, buffer.data(), static_cast<std::uint32_t>(payload.size()),
+                           nullptr, nullptr, nullptr);
   }
   set_console_message_handler(previous);
   run.messages = captured_messages();
 
-  for (const ContentNode* node = entry->first_node(); node != nullptr; node = node->next_sibling()) {
+  for (const ContentNode* node = entry->first_node(); node != nullptr;
+       node = node->next_sibling()) {
     run.ids.push_back(attribute_value(node, vocab::kOutputId));
   }
   run.image_untouched = !replacement && archive.image == untouched;
@@ -104,7 +107,9 @@ struct RawG1t {
   std::vector<Bytes> textures;
   Bytes trailing;  // after total_size
 
-  std::uint32_t table_offset() const { return static_cast<std::uint32_t>(20 + header_extra.size()); }
+  std::uint32_t table_offset() const {
+    return static_cast<std::uint32_t>(20 + header_extra.size());
+  }
 
   Bytes bytes() const {
     const std::string magic = magic_g1tg ? "G1TG" : "GT1G";

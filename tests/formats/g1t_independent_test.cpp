@@ -60,7 +60,8 @@ std::vector<std::string> listed_ids(Archive& archive, const char* entry_key) {
   const ContentNode* root = tree.first_node();
   for (const ContentNode* entry = root->first_node(); entry; entry = entry->next_sibling()) {
     for (const ContentNode* node = entry->first_node(); node; node = node->next_sibling()) {
-      if (node->first_attribute(vocab::kOutputId)) ids.push_back(attribute_value(node, vocab::kOutputId));
+      if (node->first_attribute(vocab::kOutputId))
+        ids.push_back(attribute_value(node, vocab::kOutputId));
     }
   }
   return ids;

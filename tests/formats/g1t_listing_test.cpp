@@ -53,7 +53,8 @@ TEST(G1tRecognition, MagicVersionAndByteOrder) {
 TEST(G1tRecognition, NullParentIsDeclined) {
   Archive archive;
   const Bytes payload = RawG1t{}.bytes();
-  const ByteBuffer buffer = make_payload_buffer(payload.data(), static_cast<std::uint32_t>(payload.size()));
+  const ByteBuffer buffer =
+      make_payload_buffer(payload.data(), static_cast<std::uint32_t>(payload.size()));
   EXPECT_EQ(archive.decode_g1t(nullptr, buffer.data(), static_cast<std::uint32_t>(payload.size()),
                                nullptr, nullptr, nullptr),
             0);
@@ -96,8 +97,8 @@ TEST(G1tListing, NodesOutputIdsAndEarlyStop) {
         EXPECT_TRUE(run.image_untouched) << c.name;
       } else {
         ASSERT_FALSE(run.image_untouched) << c.name;
-        const Bytes expected_pixels = counting_bytes(c.extracted == 0 ? 8 : 16,
-                                                     static_cast<std::uint8_t>(0x10 * (c.extracted + 1)));
+        const Bytes expected_pixels = counting_bytes(
+            c.extracted == 0 ? 8 : 16, static_cast<std::uint8_t>(0x10 * (c.extracted + 1)));
         EXPECT_EQ(Bytes(run.image.begin() + 128, run.image.end()), expected_pixels) << c.name;
       }
     }
@@ -114,7 +115,8 @@ TEST(G1tListing, NodeAttributesInOrder) {
   ContentNode* chunk = append_element(entry, vocab::kZlib);
   append_attribute(chunk, vocab::kNumber, "0");
   const Bytes payload = three_textures(false).bytes();
-  const ByteBuffer buffer = make_payload_buffer(payload.data(), static_cast<std::uint32_t>(payload.size()));
+  const ByteBuffer buffer =
+      make_payload_buffer(payload.data(), static_cast<std::uint32_t>(payload.size()));
   ASSERT_EQ(archive.decode_g1t(chunk, buffer.data(), static_cast<std::uint32_t>(payload.size()),
                                nullptr, nullptr, nullptr),
             1);
@@ -202,13 +204,13 @@ TEST(G1tExtraction, UncompressedWordsAreReversedOnlyInBigEndianG1tg) {
     bool magic_g1tg, big_endian;
     const Bytes& pixels;
   } cases[] = {
-      {1, false, false, stored}, {1, true, false, stored}, {1, false, true, stored},
+      {1, false, false, stored}, {1, true, false, stored},  {1, false, true, stored},
       {1, true, true, reversed}, {0, true, true, reversed}, {0, false, true, stored},
       {6, true, true, stored},   {8, true, true, stored},
   };
   for (const Case& c : cases) {
-    const Bytes dds = extract_one(raw_texture(0x10, c.format, 0x00, stored), c.big_endian,
-                                  c.magic_g1tg);
+    const Bytes dds =
+        extract_one(raw_texture(0x10, c.format, 0x00, stored), c.big_endian, c.magic_g1tg);
     ASSERT_EQ(dds.size(), 128 + stored.size());
     EXPECT_EQ(Bytes(dds.begin() + 128, dds.end()), c.pixels)
         << "format " << int{c.format} << " G1TG " << c.magic_g1tg << " be " << c.big_endian;
@@ -280,7 +282,8 @@ TEST(G1tExtraction, ImageHasFourZeroBytesBeyondItsSize) {
   RawG1t g1t;
   g1t.textures = {raw_texture(0x10, 6, 0x00, Bytes(8, 0xFF))};
   const Bytes payload = g1t.bytes();
-  const ByteBuffer buffer = make_payload_buffer(payload.data(), static_cast<std::uint32_t>(payload.size()));
+  const ByteBuffer buffer =
+      make_payload_buffer(payload.data(), static_cast<std::uint32_t>(payload.size()));
   archive.decode_g1t(entry, buffer.data(), static_cast<std::uint32_t>(payload.size()), nullptr,
                      nullptr, nullptr);
   ASSERT_EQ(archive.image_size, 136u);

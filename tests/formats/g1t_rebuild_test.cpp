@@ -30,10 +30,9 @@ ForgeG1t mixed_container(bool magic_g1tg) {
   g1t.magic_g1tg = magic_g1tg;
   g1t.header_extra = {1, 2, 3, 4, 5, 6, 7, 8};
   g1t.global_data = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
-  g1t.textures = {forge_texture(forge::kG1tDxt1, 5, 4, 3, 0),
-                  forge_texture(forge::kG1tArgb, 3, 2, 2, 1),
-                  forge_texture(forge::kG1tDxt5, 4, 4, 1, 3),
-                  forge_texture(forge::kG1tArgb0, 2, 3, 1, 0)};
+  g1t.textures = {
+      forge_texture(forge::kG1tDxt1, 5, 4, 3, 0), forge_texture(forge::kG1tArgb, 3, 2, 2, 1),
+      forge_texture(forge::kG1tDxt5, 4, 4, 1, 3), forge_texture(forge::kG1tArgb0, 2, 3, 1, 0)};
   return g1t;
 }
 
@@ -88,8 +87,8 @@ TEST(G1tRebuild, DimsByteFromTheReplacementHeader) {
     bool big_endian;
     std::uint8_t dims;
   } cases[] = {
-      {256, 128, false, 0x78}, {256, 128, true, 0x87}, {1, 1, false, 0x00},
-      {300, 100, false, 0x68},  // not powers of two: the next lower power
+      {256, 128, false, 0x78}, {256, 128, true, 0x87},
+      {1, 1, false, 0x00},     {300, 100, false, 0x68},  // not powers of two: the next lower power
       {65535, 2, false, 0x1F}, {2, 65535, true, 0x1F},
   };
   for (const Case& c : cases) {
@@ -145,8 +144,8 @@ TEST(G1tRebuild, ResizedTextureKeepsTheContainerConsistent) {
     for (int target = 0; target < 4; ++target) {
       for (const std::size_t new_pixels : {std::size_t{0}, std::size_t{4}, std::size_t{4096}}) {
         const Bytes pixels = counting_bytes(new_pixels, 0x61);
-        const G1tRun run = run_g1t(payload, big_endian, texture_id(target),
-                                   replacement_dds(64, 32, pixels));
+        const G1tRun run =
+            run_g1t(payload, big_endian, texture_id(target), replacement_dds(64, 32, pixels));
         ASSERT_FALSE(run.rebuild_failed);
         const Bytes& rebuilt = run.rebuilt;
         std::uint32_t total_size = le32(rebuilt, 8);
@@ -180,8 +179,8 @@ TEST(G1tRebuild, ReplacementKeepsRecordAndExtension) {
   Bytes rest = extension;
   rest.resize(12 + 16, 0xAB);
   g1t.textures = {raw_texture(0x30, 8, 0x22, rest)};
-  const G1tRun run = run_g1t(g1t.bytes(), false, texture_id(0),
-                             replacement_dds(8, 8, counting_bytes(64)));
+  const G1tRun run =
+      run_g1t(g1t.bytes(), false, texture_id(0), replacement_dds(8, 8, counting_bytes(64)));
   ASSERT_FALSE(run.rebuild_failed);
   Bytes expected_texture = raw_texture(0x30, 8, 0x33, extension);
   const Bytes pixels = counting_bytes(64);

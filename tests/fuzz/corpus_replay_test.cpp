@@ -28,9 +28,13 @@ std::size_t replay(const std::string& target, void (*run)(const std::uint8_t*, s
   return count;
 }
 
-TEST(FuzzCorpus, G1t) { EXPECT_GT(replay("fuzz_g1t", &fuzz::run_g1t_input), 0u); }
+TEST(FuzzCorpus, G1t) {
+  EXPECT_GT(replay("fuzz_g1t", &fuzz::run_g1t_input), 0u);
+}
 
-TEST(FuzzCorpus, Dds) { EXPECT_GT(replay("fuzz_dds", &fuzz::run_dds_input), 0u); }
+TEST(FuzzCorpus, Dds) {
+  EXPECT_GT(replay("fuzz_dds", &fuzz::run_dds_input), 0u);
+}
 
 }  // namespace
 }  // namespace korvel::test

@@ -67,7 +67,9 @@ TEST(CliExtract, WritesTheDdsOrThePngOfItsFirstLevel) {
   const std::string raw = directory.file("pixels.raw");
   ASSERT_EQ(std::system(("/usr/bin/python3 -c \"import sys; from PIL import Image; "
                          "open(sys.argv[2], 'wb').write(Image.open(sys.argv[1]).convert('RGBA')"
-                         ".tobytes())\" '" + png_path + "' '" + raw + "'").c_str()),
+                         ".tobytes())\" '" +
+                         png_path + "' '" + raw + "'")
+                            .c_str()),
             0);
   EXPECT_EQ(read_bytes(raw), expected.pixels);
 }
@@ -81,15 +83,23 @@ TEST(CliExtract, ExitStatuses) {
     int status;
     const char* in_stderr;
   } cases[] = {
-      {"no such texture", {"extract", index, ".\\00000000\\7.dds", directory.file("a.dds")}, 2,
+      {"no such texture",
+       {"extract", index, ".\\00000000\\7.dds", directory.file("a.dds")},
+       2,
        "nothing extracted"},
       {"no such entry", {"extract", index, "99", directory.file("a.dds")}, 2, "nothing extracted"},
-      {"not a texture entry", {"extract", index, "2", directory.file("a.dds")}, 2,
+      {"not a texture entry",
+       {"extract", index, "2", directory.file("a.dds")},
+       2,
        "nothing extracted"},
-      {"missing archive", {"extract", directory.file("none.idx"), "0", directory.file("a.dds")}, 1,
+      {"missing archive",
+       {"extract", directory.file("none.idx"), "0", directory.file("a.dds")},
+       1,
        "cannot open"},
       {"missing argument", {"extract", index, "0"}, 1, "usage"},
-      {"output is a folder", {"extract", index, ".\\00000000\\0.dds", directory.path()}, 1,
+      {"output is a folder",
+       {"extract", index, ".\\00000000\\0.dds", directory.path()},
+       1,
        "cannot"},
   };
   for (const Case& c : cases) {

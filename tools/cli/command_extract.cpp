@@ -22,9 +22,8 @@ int run_extract(const Arguments& arguments, std::ostream&, std::ostream& err) {
     return kExitNothingProduced;
   }
   std::string error;
-  const bool written =
-      write_item_file(out_path, archive.image.data(), archive.image_size, names_png_file(out_path),
-                      &error);
+  const bool written = write_item_file(out_path, archive.image.data(), archive.image_size,
+                                       names_png_file(out_path), &error);
   archive.release();
   if (!written) {
     err << "korvel-cli: " << key << ": " << error << '\n';

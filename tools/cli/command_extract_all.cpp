@@ -53,8 +53,7 @@ struct Totals {
 };
 
 void extract_entry(Archive& archive, std::uint32_t number, const std::string& data_file,
-                   const std::string& directory, bool as_png, std::ostream& err,
-                   Totals* totals) {
+                   const std::string& directory, bool as_png, std::ostream& err, Totals* totals) {
   EntryLocation location{number, archive.entries[number], data_file, nullptr};
   ByteBuffer payload;
   std::string error;
@@ -117,8 +116,8 @@ int run_extract_all(const Arguments& arguments, std::ostream& out, std::ostream&
     // first at offset 0 begins the next file, empty entries included.
     if (archive.first_bin_number != -1 && i != 0 && record.offset == 0) ++file_number;
     if (record.empty()) continue;
-    extract_entry(archive, i, data_file_name(archive.base_path, archive.first_bin_number,
-                                             file_number),
+    extract_entry(archive, i,
+                  data_file_name(archive.base_path, archive.first_bin_number, file_number),
                   directory, as_png, err, &totals);
   }
   archive.release();

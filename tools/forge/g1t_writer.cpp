@@ -7,13 +7,18 @@
 namespace korvel::forge {
 namespace {
 
-bool is_argb(std::uint8_t format) { return format == kG1tArgb0 || format == kG1tArgb; }
+bool is_argb(std::uint8_t format) {
+  return format == kG1tArgb0 || format == kG1tArgb;
+}
 
 int squish_flags_of(std::uint8_t format) {
   switch (format) {
-    case kG1tDxt3: return squish::kDxt3;
-    case kG1tDxt5: return squish::kDxt5;
-    default: return squish::kDxt1;
+    case kG1tDxt3:
+      return squish::kDxt3;
+    case kG1tDxt5:
+      return squish::kDxt5;
+    default:
+      return squish::kDxt1;
   }
 }
 
@@ -49,8 +54,8 @@ Bytes g1t_extension_pattern(int pattern) {
 Bytes texture_dds_pixels(const ForgeTexture& texture) {
   if (texture.pixels) return *texture.pixels;
   Bytes pixels;
-  d3d9::RgbaImage level = render_picture(texture.picture, 1u << texture.width_log2,
-                                         1u << texture.height_log2);
+  d3d9::RgbaImage level =
+      render_picture(texture.picture, 1u << texture.width_log2, 1u << texture.height_log2);
   for (int i = 0; i < texture.mip_levels; ++i) {
     if (i > 0) level = half_size(level);
     if (is_argb(texture.format)) {

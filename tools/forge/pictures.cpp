@@ -57,8 +57,8 @@ RgbaImage render_picture(Picture picture, std::uint32_t width, std::uint32_t hei
   image.height = height;
   image.pixels.assign(std::size_t{width} * height * 4, 0);
   // Letters are 6 cells wide with the gap, 9 tall with the margins.
-  const std::uint32_t cell = std::max<std::uint32_t>(1, std::min(width / (kWordLength * 6 + 1),
-                                                                 height / 9));
+  const std::uint32_t cell =
+      std::max<std::uint32_t>(1, std::min(width / (kWordLength * 6 + 1), height / 9));
   const std::uint32_t cell_size = std::max<std::uint32_t>(1, std::max(width, height) / 8);
   const std::uint32_t ring_width = std::max<std::uint32_t>(1, std::min(width, height) / 16);
   for (std::uint32_t y = 0; y < height; ++y) {

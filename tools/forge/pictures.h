@@ -10,10 +10,10 @@
 namespace korvel::forge {
 
 enum class Picture {
-  kGradient,  // red across, green down, alpha falling along the diagonal
-  kChecker,   // 8 x 8 cells of two colours, one half see-through
-  kLettering, // the word KORVEL in block letters on a banded background
-  kRings,     // concentric rings around the centre
+  kGradient,   // red across, green down, alpha falling along the diagonal
+  kChecker,    // 8 x 8 cells of two colours, one half see-through
+  kLettering,  // the word KORVEL in block letters on a banded background
+  kRings,      // concentric rings around the centre
 };
 
 d3d9::RgbaImage render_picture(Picture picture, std::uint32_t width, std::uint32_t height);

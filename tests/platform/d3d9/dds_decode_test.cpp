@@ -91,8 +91,8 @@ TEST(DdsDecode, AgreesWithPillow) {
   auto compressed = [](std::uint32_t width, std::uint32_t height, int flags) {
     RgbaImage source;
     source.pixels = noise(std::size_t{width} * height * 4, width * 31 + height);
-    Bytes blocks(static_cast<std::size_t>(squish::GetStorageRequirements(
-        static_cast<int>(width), static_cast<int>(height), flags)));
+    Bytes blocks(static_cast<std::size_t>(
+        squish::GetStorageRequirements(static_cast<int>(width), static_cast<int>(height), flags)));
     squish::CompressImage(source.pixels.data(), static_cast<int>(width), static_cast<int>(height),
                           blocks.data(), flags);
     return blocks;
@@ -106,23 +106,29 @@ TEST(DdsDecode, AgreesWithPillow) {
       {"DXT1 64x32", dds_file(64, 32, kDxt1, compressed(64, 32, squish::kDxt1)), 1},
       {"DXT3 12x8", dds_file(12, 8, kDxt3, compressed(12, 8, squish::kDxt3)), 1},
       {"DXT5 16x4", dds_file(16, 4, kDxt5, compressed(16, 4, squish::kDxt5)), 1},
-      {"DXT1 with transparent texels", dds_file(8, 8, kDxt1, [] {
-         // Colour 0 <= colour 1 selects the three-colour mode; index 3 is transparent.
-         Bytes blocks;
-         for (int i = 0; i < 4; ++i) {
-           const Bytes block = {0x00, 0x10, 0xFF, 0xFF, 0x1B, 0xE4, 0xFF, 0x00};
-           blocks.insert(blocks.end(), block.begin(), block.end());
-         }
-         return blocks;
-       }()), 1},
+      {"DXT1 with transparent texels",
+       dds_file(8, 8, kDxt1,
+                [] {
+                  // Colour 0 <= colour 1 selects the three-colour mode; index 3 is transparent.
+                  Bytes blocks;
+                  for (int i = 0; i < 4; ++i) {
+                    const Bytes block = {0x00, 0x10, 0xFF, 0xFF, 0x1B, 0xE4, 0xFF, 0x00};
+                    blocks.insert(blocks.end(), block.begin(), block.end());
+                  }
+                  return blocks;
+                }()),
+       1},
       {"A8R8G8B8 5x3", dds_file(5, 3, kArgb, noise(5 * 3 * 4, 9)), 0},
-      {"A8B8G8R8 4x2", dds_file(4, 2, {0x41, "\0\0\0", 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000}, noise(32, 6)), 0},
-      {"R8G8B8 3x3", dds_file(3, 3, {0x40, "\0\0\0", 24, 0xFF0000, 0xFF00, 0xFF, 0}, noise(27, 7)), 0},
+      {"A8B8G8R8 4x2",
+       dds_file(4, 2, {0x41, "\0\0\0", 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000}, noise(32, 6)), 0},
+      {"R8G8B8 3x3", dds_file(3, 3, {0x40, "\0\0\0", 24, 0xFF0000, 0xFF00, 0xFF, 0}, noise(27, 7)),
+       0},
   };
   for (const Case& c : cases) {
     ASSERT_FALSE(c.file.empty()) << c.name;
     RgbaImage ours, pillow;
-    const d3d9::ImageResult result = d3d9::decode_dds_first_level(c.file.data(), c.file.size(), &ours);
+    const d3d9::ImageResult result =
+        d3d9::decode_dds_first_level(c.file.data(), c.file.size(), &ours);
     ASSERT_TRUE(result.ok()) << c.name << ": " << result.message;
     const std::string path = scratch.file("case.dds");
     write_bytes(path, c.file);
@@ -155,9 +161,11 @@ TEST(DdsDecode, RefusesWhatItCannotRead) {
       {"pixel format size 0", changed(76, 0, dxt1), ImageStatus::kCorrupt},
       {"height 0", changed(12, 0, dxt1), ImageStatus::kCorrupt},
       {"width 0", changed(16, 0, dxt1), ImageStatus::kCorrupt},
-      {"width beyond the limit", changed(16, d3d9::kMaxDdsSide + 1, dxt1), ImageStatus::kUnsupported},
+      {"width beyond the limit", changed(16, d3d9::kMaxDdsSide + 1, dxt1),
+       ImageStatus::kUnsupported},
       {"height 2^32 - 1", changed(12, 0xFFFFFFFF, dxt1), ImageStatus::kUnsupported},
-      {"side at the limit, data missing", changed(16, d3d9::kMaxDdsSide, dxt1), ImageStatus::kCorrupt},
+      {"side at the limit, data missing", changed(16, d3d9::kMaxDdsSide, dxt1),
+       ImageStatus::kCorrupt},
       {"DX10 extended header", changed(84, 0x30315844, dxt1), ImageStatus::kUnsupported},
       {"ATI2", changed(84, 0x32495441, dxt1), ImageStatus::kUnsupported},
       {"16-bit RGB", dds_file(2, 2, {0x40, "\0\0\0", 16, 0xF800, 0x7E0, 0x1F, 0}, Bytes(8, 0)),
@@ -168,7 +176,8 @@ TEST(DdsDecode, RefusesWhatItCannotRead) {
     RgbaImage image;
     image.width = 7;
     image.pixels.assign(4, 1);
-    const d3d9::ImageResult result = d3d9::decode_dds_first_level(c.file.data(), c.file.size(), &image);
+    const d3d9::ImageResult result =
+        d3d9::decode_dds_first_level(c.file.data(), c.file.size(), &image);
     EXPECT_EQ(result.status, c.status) << c.name << ": " << result.message;
     EXPECT_FALSE(result.message.empty()) << c.name;
     EXPECT_EQ(image.width, 0u) << c.name;

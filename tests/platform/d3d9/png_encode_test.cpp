@@ -24,7 +24,8 @@ RgbaImage noise_image(std::uint32_t width, std::uint32_t height, std::uint32_t s
 }
 
 TEST(PngEncode, PixelsSurviveExactly) {
-  const std::pair<std::uint32_t, std::uint32_t> sizes[] = {{1, 1}, {3, 5}, {257, 3}, {64, 64}, {1, 300}};
+  const std::pair<std::uint32_t, std::uint32_t> sizes[] = {
+      {1, 1}, {3, 5}, {257, 3}, {64, 64}, {1, 300}};
   TempDir scratch;
   for (const auto& [width, height] : sizes) {
     const RgbaImage image = noise_image(width, height, width * 7 + height);
@@ -56,8 +57,8 @@ TEST(PngEncode, RefusesInconsistentImages) {
 }
 
 TEST(PngEncode, DdsFirstLevelToPng) {
-  const std::string dds_path =
-      std::string(KORVEL_SHARED_TESTDATA) + "/dds/pillow/dxt5-argb-8bbp-interpolatedalpha_MipMaps-1.dds";
+  const std::string dds_path = std::string(KORVEL_SHARED_TESTDATA) +
+                               "/dds/pillow/dxt5-argb-8bbp-interpolatedalpha_MipMaps-1.dds";
   const Bytes dds = read_bytes(dds_path);
   ASSERT_FALSE(dds.empty());
   Bytes png;
