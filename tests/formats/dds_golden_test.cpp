@@ -16,7 +16,7 @@ namespace {
 
 std::string hex_dump(const Bytes& bytes) {
   std::string text;
-  char line[8];
+  char line[24];
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (i % 16 == 0) {
       std::snprintf(line, sizeof line, "%04zx:", i);

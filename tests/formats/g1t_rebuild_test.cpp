@@ -173,45 +173,6 @@ TEST(G1tRebuild, ResizedTextureKeepsTheContainerConsistent) {
   }
 }
 
-TEST(G1tRebuild, ReplacementKeepsRecordAndExtension) {
-  RawG1t g1t;
-  const Bytes extension = {0x0C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
-  Bytes rest = extension;
-  rest.resize(12 + 16, 0xAB);
-  g1t.textures = {raw_texture(0x30, 8, 0x22, rest)};
-  const G1tRun run =
-      run_g1t(g1t.bytes(), false, texture_id(0), replacement_dds(8, 8, counting_bytes(64)));
-  ASSERT_FALSE(run.rebuild_failed);
-  Bytes expected_texture = raw_texture(0x30, 8, 0x33, extension);
-  const Bytes pixels = counting_bytes(64);
-  expected_texture.insert(expected_texture.end(), pixels.begin(), pixels.end());
-  EXPECT_EQ(Bytes(run.rebuilt.begin() + 24, run.rebuilt.end()), expected_texture);
-}
-
-TEST(G1tRebuild, UncompressedWordsAreReversedWhereExtractionReversesThem) {
-  const Bytes dds_pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-  const Bytes reversed = {4, 3, 2, 1, 8, 7, 6, 5, 9};
-  struct Case {
-    std::uint8_t format;
-    bool magic_g1tg, big_endian;
-    const Bytes& stored;
-  } cases[] = {
-      {1, true, true, reversed},    {0, true, true, reversed},   {1, false, true, dds_pixels},
-      {1, true, false, dds_pixels}, {8, true, true, dds_pixels},
-  };
-  for (const Case& c : cases) {
-    RawG1t g1t;
-    g1t.magic_g1tg = c.magic_g1tg;
-    g1t.big_endian = c.big_endian;
-    g1t.textures = {raw_texture(0x10, c.format, 0x00, Bytes(4, 0))};
-    const G1tRun run =
-        run_g1t(g1t.bytes(), c.big_endian, texture_id(0), replacement_dds(1, 1, dds_pixels));
-    ASSERT_FALSE(run.rebuild_failed);
-    EXPECT_EQ(Bytes(run.rebuilt.begin() + 32, run.rebuilt.end()), c.stored)
-        << "format " << int{c.format} << " G1TG " << c.magic_g1tg << " be " << c.big_endian;
-  }
-}
-
 TEST(G1tRebuild, BytesAfterTotalSizeAreDropped) {
   RawG1t g1t;
   g1t.textures = {raw_texture(0x10, 6, 0x00, Bytes(8, 1))};
