@@ -22,6 +22,9 @@ constexpr int kMaxContainerDepth = 32;
 // for a key, and a walk that has lost its way in a damaged model would
 // otherwise ask for one every few bytes.
 constexpr int kMaxModelFormatMessages = 8;
+// Textures one G1T container may list. Real ones hold hundreds; a forged count
+// would otherwise make millions of tree nodes out of a few bytes of table.
+constexpr std::uint32_t kMaxTexturesPerContainer = 0x10000;
 
 // The FileStream buffer every caller opens with.
 constexpr std::uint32_t kStreamBufferCapacity = 0x1000000;

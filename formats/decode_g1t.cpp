@@ -1,11 +1,419 @@
+// G1T texture container: listing, extraction as a DDS file, rebuild with one
+// texture replaced.
+//
+// Container (offsets from its start; u32 fields in the archive's byte order):
+//    0  magic          "G1TG" or "GT1G" (which one matters for A8R8G8B8 words)
+//    4  version        0x30303630 ("0600" little-endian, "0060" big-endian)
+//    8  total_size     the container's length: where the last texture ends
+//   12  table_offset   where the offset table begins
+//   16  texture_count
+//   20  ..table_offset not interpreted; kept
+// Offset table at table_offset: texture_count u32, each the start of a
+// texture measured from the table. Texture i ends where texture i + 1 begins,
+// the last one at total_size. Bytes between the table's end and the first
+// texture are global data; a rebuild keeps them.
+// Texture record at the start of each texture:
+//    0  mip_byte       mip count; the DDS gets it with its nibbles exchanged
+//    1  format         0, 1 A8R8G8B8; 6 DXT1; 7 DXT3; 8 DXT5; others unknown
+//    2  dims           log2(height) << 4 | log2(width), nibbles exchanged in
+//                      big-endian archives
+//    3  4 bytes        not interpreted; kept
+//    8  extension      12 bytes, present only when they equal a known pattern
+//    8 or 20           pixel data of every mip level, largest first; A8R8G8B8
+//                      words are byte-reversed in big-endian "G1TG" containers
+// Not read: the header bytes after 20, the global data, the record's bytes 3
+// to 7. A texture whose record or extent lies outside the payload is listed
+// but never extracted; a container whose layout does not hold together is
+// passed through a rebuild unchanged, and a replacement inside it refused.
+#include <cstring>
+
 #include "archive/archive.h"
+#include "archive/byte_reader.h"
+#include "archive/console_message.h"
+#include "archive/format_text.h"
+#include "archive/limits.h"
+#include "formats/dds_templates.h"
 
 namespace korvel {
+namespace {
 
-// Not yet recognised: every payload goes on to the next decoder.
-int Archive::decode_g1t(ContentNode*, const std::uint8_t*, std::uint32_t, ByteBuffer*,
-                        std::uint32_t*, std::uint32_t*) {
-  return 0;
+constexpr char kMagicG1tg[4] = {'G', '1', 'T', 'G'};
+constexpr char kMagicGt1g[4] = {'G', 'T', '1', 'G'};
+constexpr std::uint32_t kG1tVersion = 0x30303630;
+
+constexpr std::uint64_t kVersionOffset = 4;
+constexpr std::uint64_t kTotalSizeOffset = 8;
+constexpr std::uint64_t kTableOffsetOffset = 12;
+constexpr std::uint64_t kTextureCountOffset = 16;
+constexpr std::uint64_t kHeaderSize = 20;
+
+constexpr std::uint64_t kMipByteOffset = 0;
+constexpr std::uint64_t kFormatOffset = 1;
+constexpr std::uint64_t kDimsOffset = 2;
+constexpr std::uint64_t kRecordSize = 8;
+constexpr std::uint64_t kExtensionSize = 12;
+
+// Compared in this order; any match means the extension is present.
+constexpr std::uint8_t kExtensionPatterns[4][kExtensionSize] = {
+    {0x0C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01},
+    {0x0C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00},
+    {0, 0, 0, 0x0C, 0, 0, 0, 0, 0, 0, 0, 0x01},
+    {0, 0, 0, 0x0C, 0, 0, 0, 0, 0, 0, 0, 0x00},
+};
+
+// The replacement DDS header fields a rebuild reads (the file is little-endian).
+constexpr std::uint64_t kDdsHeightOffset = 12;
+constexpr std::uint64_t kDdsWidthOffset = 16;
+// A side's log2 must fit a nibble of the dims byte.
+constexpr std::uint32_t kMaxDdsSideForDims = 0xFFFF;
+
+constexpr const char* kUnknownFormatMessage = "pause | 隐患警告：未知的图片格式标记！";
+
+struct PixelFormat {
+  const DdsTemplate* dds_template;
+  d3d9::DdsLayout layout;
+  bool uncompressed;  // 32-bit words, byte-reversed in big-endian "G1TG" containers
+};
+
+// nullptr for a code we cannot describe in a DDS header.
+const PixelFormat* pixel_format_of(std::uint8_t code) {
+  static const PixelFormat kArgb{&kDdsTemplateA8R8G8B8, d3d9::kLayoutA8R8G8B8, true};
+  static const PixelFormat kDxt1{&kDdsTemplateDxt1, d3d9::kLayoutDxt1, false};
+  static const PixelFormat kDxt3{&kDdsTemplateDxt3, d3d9::kLayoutDxt3, false};
+  static const PixelFormat kDxt5{&kDdsTemplateDxt5, d3d9::kLayoutDxt5, false};
+  switch (code) {
+    case 0:
+    case 1:
+      return &kArgb;
+    case 6:
+      return &kDxt1;
+    case 7:
+      return &kDxt3;
+    case 8:
+      return &kDxt5;
+    default:
+      return nullptr;
+  }
+}
+
+bool is_uncompressed_format(std::uint8_t code) {
+  return code == 0 || code == 1;
+}
+
+std::uint8_t exchange_nibbles(std::uint8_t value) {
+  return static_cast<std::uint8_t>((value << 4) | (value >> 4));
+}
+
+void reverse_words(std::uint8_t* bytes, std::uint64_t length) {
+  for (std::uint64_t i = 0; i + 4 <= length; i += 4) {
+    std::uint32_t word;
+    std::memcpy(&word, bytes + i, 4);
+    word = __builtin_bswap32(word);
+    std::memcpy(bytes + i, &word, 4);
+  }
+}
+
+// The number of halvings until the value is 1: the log2 of the next lower
+// power of two.
+std::uint8_t halvings_to_one(std::uint32_t value) {
+  std::uint8_t count = 0;
+  while (value > 1) {
+    value >>= 1;
+    ++count;
+  }
+  return count;
+}
+
+// What the header and table say, with every position in 64 bits.
+struct G1tContainer {
+  bool magic_is_g1tg = false;
+  bool header_complete = false;
+  std::uint32_t total_size = 0;
+  std::uint32_t table_offset = 0;
+  std::uint32_t texture_count = 0;
+  // Starts of the textures whose table slot lies inside the payload, up to
+  // the listing limit, from the container's start.
+  std::vector<std::uint64_t> starts;
+
+  std::uint64_t table_end() const { return std::uint64_t{table_offset} + 4ull * texture_count; }
+
+  // Where texture i begins and ends; false when its end is not known (its
+  // successor's slot lies outside the payload).
+  bool extent(std::uint32_t i, std::uint64_t* begin, std::uint64_t* end) const {
+    if (i >= starts.size()) return false;
+    *begin = starts[i];
+    if (i + 1 == texture_count) {
+      *end = total_size;
+    } else if (i + 1 < starts.size()) {
+      *end = starts[i + 1];
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  // Texture i's bytes can be copied: its extent is known, ordered and inside
+  // the payload.
+  bool extent_inside(std::uint32_t i, std::uint64_t length, std::uint64_t* begin,
+                     std::uint64_t* end) const {
+    return extent(i, begin, end) && *begin <= *end && *end <= length;
+  }
+
+  // The whole layout holds together, so that it can be written again: header
+  // before the table, every texture listed and inside the payload.
+  bool can_be_laid_out_again(std::uint64_t length) const {
+    if (!header_complete || table_offset < kHeaderSize || table_end() > length ||
+        starts.size() != texture_count) {
+      return false;
+    }
+    if (texture_count == 0) return total_size <= length;
+    for (std::uint32_t i = 0; i < texture_count; ++i) {
+      std::uint64_t begin = 0, end = 0;
+      if (!extent_inside(i, length, &begin, &end)) return false;
+    }
+    return true;
+  }
+
+  // Where the global data between the table and the first texture end (the
+  // table's end when there are none).
+  std::uint64_t global_data_end() const {
+    const std::uint64_t first = texture_count > 0 ? starts[0] : total_size;
+    return first > table_end() ? first : table_end();
+  }
+};
+
+// False when the payload is not a G1T container of the version we read.
+bool read_container(const ByteReader& reader, G1tContainer* container) {
+  bool g1tg = reader.bytes_equal(0, kMagicG1tg, 4);
+  if (!g1tg && !reader.bytes_equal(0, kMagicGt1g, 4)) return false;
+  std::uint32_t version = 0;
+  if (!reader.read_u32(kVersionOffset, &version) || version != kG1tVersion) return false;
+  container->magic_is_g1tg = g1tg;
+  // A header cut short is still a G1T; it just lists nothing.
+  container->header_complete = reader.read_u32(kTotalSizeOffset, &container->total_size) &&
+                               reader.read_u32(kTableOffsetOffset, &container->table_offset) &&
+                               reader.read_u32(kTextureCountOffset, &container->texture_count);
+  if (!container->header_complete) return true;
+  const std::uint32_t listed = container->texture_count < kMaxTexturesPerContainer
+                                   ? container->texture_count
+                                   : kMaxTexturesPerContainer;
+  container->starts.reserve(listed);
+  for (std::uint32_t i = 0; i < listed; ++i) {
+    std::uint32_t offset = 0;
+    if (!reader.read_u32(std::uint64_t{container->table_offset} + 4ull * i, &offset)) break;
+    container->starts.push_back(std::uint64_t{container->table_offset} + offset);
+  }
+  return true;
+}
+
+ContentNode* append_texture_node(ContentNode* parent, std::uint32_t number) {
+  ContentNode* node = append_element(parent, vocab::kG1t);
+  append_attribute(node, vocab::kNumber, format_text("%u", number));
+  append_attribute(node, vocab::kOutputId, output_id_of(node, vocab::kTextureSuffix));
+  append_attribute(node, vocab::kContent, vocab::kTexturePage);
+  return node;
+}
+
+bool is_requested(const Archive& archive, const ContentNode* node) {
+  return keys_equal(attribute_value(node, vocab::kOutputId), archive.requested_key);
+}
+
+bool has_extension(const ByteReader& reader, std::uint64_t record, std::uint64_t end) {
+  // The pattern must lie inside the texture's own extent.
+  if (end - record < kRecordSize + kExtensionSize) return false;
+  for (const auto& pattern : kExtensionPatterns) {
+    if (reader.bytes_equal(record + kRecordSize, pattern, kExtensionSize)) return true;
+  }
+  return false;
+}
+
+// Builds the DDS file of texture i into the archive's image. False when the
+// texture cannot be extracted; the image is then as it was.
+bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContainer& container,
+                     std::uint32_t i) {
+  std::uint64_t begin = 0, end = 0;
+  if (!container.extent_inside(i, reader.size(), &begin, &end) || end - begin < kRecordSize) {
+    return false;
+  }
+  const std::uint8_t mip_byte = reader.u8_or_zero(begin + kMipByteOffset);
+  const std::uint8_t format_code = reader.u8_or_zero(begin + kFormatOffset);
+  const std::uint8_t dims = cond_swap8(reader.u8_or_zero(begin + kDimsOffset), archive.big_endian);
+  const std::uint64_t pixels_begin =
+      begin + kRecordSize + (has_extension(reader, begin, end) ? kExtensionSize : 0);
+  const std::uint64_t pixel_length = end - pixels_begin;
+
+  const PixelFormat* format = pixel_format_of(format_code);
+  if (format == nullptr) {
+    show_console_message(kUnknownFormatMessage);
+    return false;
+  }
+  DdsTemplate header = *format->dds_template;
+  header.header.dwHeight = 1u << (dims >> 4);
+  header.header.dwWidth = 1u << (dims & 0x0F);
+  // Big-endian containers keep the count in the other nibble, so the exchange
+  // can claim 16 or more levels; a DDS never claims more than its data hold.
+  const std::uint32_t claimed = exchange_nibbles(mip_byte);
+  const std::uint32_t held =
+      format->layout.levels_held(header.header.dwWidth, header.header.dwHeight, pixel_length);
+  header.header.dwMipMapCount = claimed <= held ? claimed : held;
+
+  // pixel_length < 4 GiB - 256, so the sizes below fit 32 bits.
+  archive.image.assign(d3d9::kDdsFileHeaderSize + pixel_length + 4, 0);
+  std::memcpy(archive.image.data(), &header, sizeof header);
+  std::uint8_t* pixels = archive.image.data() + d3d9::kDdsFileHeaderSize;
+  std::memcpy(pixels, reader.data() + pixels_begin, pixel_length);
+  if (format->uncompressed && container.magic_is_g1tg && archive.big_endian == 1) {
+    reverse_words(pixels, pixel_length);
+  }
+  archive.image_size = static_cast<std::uint32_t>(d3d9::kDdsFileHeaderSize + pixel_length);
+  return true;
+}
+
+void list_and_extract(Archive& archive, ContentNode* parent, const ByteReader& reader,
+                      const G1tContainer& container) {
+  for (std::uint32_t i = 0; i < container.starts.size(); ++i) {
+    const ContentNode* node = append_texture_node(parent, i);
+    if (!is_requested(archive, node)) continue;
+    // Textures after the extracted one get no nodes in this call.
+    if (extract_texture(archive, reader, container, i)) return;
+  }
+}
+
+void fail_rebuild(Archive& archive, ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                  std::uint32_t* out_stored_size) {
+  ByteBuffer().swap(*out_buffer);
+  *out_decoded_size = 0;
+  *out_stored_size = 0;
+  archive.rebuild_failed = true;
+}
+
+// The bytes of the replacement DDS file that the image really holds.
+std::uint64_t replacement_file_size(const Archive& archive) {
+  return archive.image_size < archive.image.size() ? archive.image_size : archive.image.size();
+}
+
+// The replacement's dims byte, or false when the archive's image is not a DDS
+// file whose sides fit the byte.
+bool replacement_dims(const Archive& archive, std::uint8_t* dims) {
+  const std::uint64_t size = replacement_file_size(archive);
+  if (size < d3d9::kDdsFileHeaderSize) return false;
+  const ByteReader dds(archive.image.data(), size, 0);
+  const std::uint32_t height = dds.u32_or_zero(kDdsHeightOffset);
+  const std::uint32_t width = dds.u32_or_zero(kDdsWidthOffset);
+  if (height == 0 || width == 0 || height > kMaxDdsSideForDims || width > kMaxDdsSideForDims) {
+    return false;
+  }
+  *dims =
+      cond_swap8(static_cast<std::uint8_t>(halvings_to_one(height) << 4 | halvings_to_one(width)),
+                 archive.big_endian);
+  return true;
+}
+
+void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
+             const G1tContainer& container, ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+             std::uint32_t* out_stored_size) {
+  // Every texture gets its node in rebuild mode; at most one is the target.
+  std::int64_t target = -1;
+  for (std::uint32_t i = 0; i < container.starts.size(); ++i) {
+    const ContentNode* node = append_texture_node(parent, i);
+    if (target < 0 && is_requested(archive, node)) target = i;
+  }
+  const std::uint64_t length = reader.size();
+  if (!container.can_be_laid_out_again(length)) {
+    // Nothing in it changes: keep it as stored rather than guess at a layout.
+    if (target >= 0) return fail_rebuild(archive, out_buffer, out_decoded_size, out_stored_size);
+    *out_buffer = make_payload_buffer(reader.data(), static_cast<std::uint32_t>(length));
+    *out_decoded_size = static_cast<std::uint32_t>(length);
+    *out_stored_size = static_cast<std::uint32_t>(length);
+    return;
+  }
+
+  std::uint8_t target_dims = 0;
+  bool target_extension = false;
+  std::uint64_t replacement_length = 0;
+  if (target >= 0) {
+    std::uint64_t begin = 0, end = 0;
+    container.extent(static_cast<std::uint32_t>(target), &begin, &end);
+    if (end - begin < kRecordSize || !replacement_dims(archive, &target_dims)) {
+      return fail_rebuild(archive, out_buffer, out_decoded_size, out_stored_size);
+    }
+    target_extension = has_extension(reader, begin, end);
+    replacement_length = replacement_file_size(archive) - d3d9::kDdsFileHeaderSize;
+  }
+
+  // Size first, in 64 bits: the result must still fit a 32-bit payload.
+  const std::uint64_t global_data_end = container.global_data_end();
+  std::uint64_t new_size = global_data_end;
+  for (std::uint32_t i = 0; i < container.texture_count; ++i) {
+    std::uint64_t begin = 0, end = 0;
+    container.extent(i, &begin, &end);
+    new_size += i == target
+                    ? kRecordSize + (target_extension ? kExtensionSize : 0) + replacement_length
+                    : end - begin;
+  }
+  if (new_size > kMaxPayloadLength) {
+    return fail_rebuild(archive, out_buffer, out_decoded_size, out_stored_size);
+  }
+
+  ByteBuffer rebuilt(new_size + kPayloadSlack, 0);
+  ByteWriter writer(rebuilt.data(), new_size, archive.big_endian);
+  const std::uint8_t* payload = reader.data();
+  writer.write_bytes(0, payload, container.table_offset);
+  writer.write_u32(kTotalSizeOffset, static_cast<std::uint32_t>(new_size));
+  writer.write_bytes(container.table_end(), payload + container.table_end(),
+                     global_data_end - container.table_end());
+  std::uint64_t position = global_data_end;
+  for (std::uint32_t i = 0; i < container.texture_count; ++i) {
+    writer.write_u32(container.table_offset + 4ull * i,
+                     static_cast<std::uint32_t>(position - container.table_offset));
+    std::uint64_t begin = 0, end = 0;
+    container.extent(i, &begin, &end);
+    if (i != target) {
+      writer.write_bytes(position, payload + begin, end - begin);
+      position += end - begin;
+      continue;
+    }
+    // The stored record with the replacement's dims; mip byte and format stay.
+    std::uint8_t record[kRecordSize];
+    std::memcpy(record, payload + begin, kRecordSize);
+    record[kDimsOffset] = target_dims;
+    writer.write_bytes(position, record, kRecordSize);
+    position += kRecordSize;
+    if (target_extension) {
+      writer.write_bytes(position, payload + begin + kRecordSize, kExtensionSize);
+      position += kExtensionSize;
+    }
+    std::uint8_t* pixels = rebuilt.data() + position;
+    writer.write_bytes(position, archive.image.data() + d3d9::kDdsFileHeaderSize,
+                       replacement_length);
+    // The same condition as extraction, so that extracting a texture and
+    // putting it back leaves the container as it was.
+    if (is_uncompressed_format(record[kFormatOffset]) && container.magic_is_g1tg &&
+        archive.big_endian == 1) {
+      reverse_words(pixels, replacement_length);
+    }
+    position += replacement_length;
+  }
+  *out_buffer = std::move(rebuilt);
+  *out_decoded_size = static_cast<std::uint32_t>(new_size);
+  *out_stored_size = static_cast<std::uint32_t>(new_size);
+}
+
+}  // namespace
+
+int Archive::decode_g1t(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
+                        ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                        std::uint32_t* out_stored_size) {
+  if (parent == nullptr) return 0;
+  const ByteReader reader(payload, length, big_endian);
+  G1tContainer container;
+  if (!read_container(reader, &container)) return 0;
+  if (is_rebuild(out_buffer, out_decoded_size, out_stored_size)) {
+    rebuild(*this, parent, reader, container, out_buffer, out_decoded_size, out_stored_size);
+  } else {
+    list_and_extract(*this, parent, reader, container);
+  }
+  return 1;
 }
 
 }  // namespace korvel

@@ -15,6 +15,10 @@ const Command kCommands[] = {
     {"replace", "ARCHIVE.idx KEY FILE.dds", "put a DDS file in place of the texture KEY names",
      &run_replace},
     {"model", "ARCHIVE.idx KEY", "print the geometry the viewer gets for model KEY", &run_model},
+    {"extract", "ARCHIVE.idx KEY OUT",
+     "write the item KEY names to OUT (OUT ending in .png: its first level as PNG)", &run_extract},
+    {"extract-all", "ARCHIVE.idx DIR [--png]",
+     "write every texture of every entry into DIR, named from its output id", &run_extract_all},
 };
 
 void print_usage(std::ostream& err) {

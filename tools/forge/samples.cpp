@@ -2,12 +2,15 @@
 
 #include <string>
 
+#include "tools/forge/g1t_writer.h"
 #include "tools/forge/sample_models.h"
 
 namespace korvel::forge {
 namespace {
 
-Bytes text_payload(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes text_payload(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
 
 // Deterministic bytes that no decoder recognises.
 Bytes noise_payload(std::size_t size, std::uint32_t seed) {
@@ -22,7 +25,8 @@ Bytes noise_payload(std::size_t size, std::uint32_t seed) {
 ForgeArchive plain_archive() {
   ForgeArchive archive;
   archive.name = "plain";
-  archive.entries.push_back({text_payload("korvel sample: an entry no decoder knows"), 0, 0, false});
+  archive.entries.push_back(
+      {text_payload("korvel sample: an entry no decoder knows"), 0, 0, false});
   archive.entries.push_back({{}, 0, 0, false});
   archive.entries.push_back({noise_payload(300, 7), 0, 0x10, false});
   archive.entries.push_back({text_payload("ABC"), 0, 0, false});
@@ -53,10 +57,59 @@ ForgeArchive models_archive(const std::string& name, bool big_endian) {
   return archive;
 }
 
+ForgeTexture sample_texture(std::uint8_t format, std::uint8_t width_log2, std::uint8_t height_log2,
+                            std::uint8_t mip_levels, Picture picture, int extension) {
+  ForgeTexture texture;
+  texture.format = format;
+  texture.width_log2 = width_log2;
+  texture.height_log2 = height_log2;
+  texture.mip_levels = mip_levels;
+  texture.picture = picture;
+  texture.extension = extension;
+  texture.record_tail[0] = 0x12;  // not interpreted; kept through a rebuild
+  return texture;
+}
+
+// Textures of every kind in G1T entries; the big-endian twin uses the other
+// two extension patterns.
+ForgeArchive textures_archive(bool big_endian) {
+  const int extension_a = big_endian ? 3 : 1, extension_b = big_endian ? 4 : 2;
+  ForgeG1t first;
+  first.magic_g1tg = false;
+  first.textures = {
+      sample_texture(kG1tDxt1, 8, 8, 9, Picture::kGradient, 0),
+      sample_texture(kG1tDxt5, 7, 7, 4, Picture::kChecker, extension_a),
+      sample_texture(kG1tArgb, 7, 5, 1, Picture::kLettering, 0),
+  };
+  ForgeG1t second;
+  second.header_extra = {0x00, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x00};
+  second.global_data.assign(4 * 3, 0);  // one flag word per texture
+  second.global_data[3] = 1;
+  second.textures = {
+      sample_texture(kG1tDxt3, 8, 7, 1, Picture::kLettering, extension_b),
+      sample_texture(kG1tArgb0, 5, 5, 6, Picture::kRings, extension_a),
+      sample_texture(kG1tDxt5, 9, 9, 1, Picture::kRings, 0),
+  };
+  ForgeG1t empty;
+
+  ForgeArchive archive;
+  archive.name = big_endian ? "textures_be" : "textures";
+  archive.big_endian = big_endian;
+  archive.entries.push_back({write_g1t(first, big_endian), 0, 0, false});
+  archive.entries.push_back({write_g1t(second, big_endian), 0, 0, false});
+  archive.entries.push_back({text_payload("korvel sample: not a texture"), 0, 0, false});
+  archive.entries.push_back({write_g1t(empty, big_endian), 0, 0, false});
+  return archive;
+}
+
 }  // namespace
 
 std::vector<ForgeArchive> sample_archives() {
-  return {plain_archive(), series_archive(), models_archive("models", false),
+  return {plain_archive(),
+          series_archive(),
+          textures_archive(false),
+          textures_archive(true),
+          models_archive("models", false),
           models_archive("models_be", true)};
 }
 

@@ -1,0 +1,6 @@
+#include "fuzz/g1t_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  korvel::fuzz::run_g1t_input(data, size);
+  return 0;
+}

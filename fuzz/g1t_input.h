@@ -1,0 +1,79 @@
+// What fuzz_g1t does with one input, shared with the corpus replay test.
+// Byte 0 steers: bit 0 big-endian, bits 1-3 the texture asked for, bit 4
+// rebuild mode, bits 5-7 the replacement's size (some of them unusable). The
+// rest is the payload, in a buffer of exactly its size.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "archive/archive.h"
+#include "archive/console_message.h"
+
+namespace korvel::fuzz {
+
+inline void ignore_console_message(const char*) {}
+
+// The number of texture nodes, or -1 when the payload was declined.
+inline long listed_textures(Archive& archive, const std::uint8_t* payload, std::uint32_t length,
+                            ByteBuffer* out = nullptr, std::uint32_t* decoded = nullptr,
+                            std::uint32_t* stored = nullptr) {
+  ContentTree tree;
+  ContentNode* root = tree.allocate_node(rapidxml::node_element, vocab::kRoot);
+  tree.append_node(root);
+  ContentNode* entry = append_element(root, "idx_No.00000012");
+  append_attribute(entry, vocab::kNumber, "00000012");
+  if (archive.decode_g1t(entry, payload, length, out, decoded, stored) != 1) {
+    if (entry->first_node() != nullptr || (out != nullptr && !out->empty())) std::abort();
+    return -1;
+  }
+  long count = 0;
+  for (const ContentNode* node = entry->first_node(); node; node = node->next_sibling()) ++count;
+  return count;
+}
+
+inline void run_g1t_input(const std::uint8_t* data, std::size_t size) {
+  if (size < 1 || size > 1 << 20) return;
+  set_console_message_handler(&ignore_console_message);
+  const std::uint8_t control = data[0];
+  const std::vector<std::uint8_t> payload(data + 1, data + size);
+  const auto length = static_cast<std::uint32_t>(payload.size());
+
+  Archive archive;
+  archive.big_endian = control & 1;
+  archive.requested_key = ".\\00000012\\" + std::to_string((control >> 1) & 7) + ".dds";
+  if ((control & 0x10) == 0) {
+    listed_textures(archive, payload.data(), length);
+    if (!archive.image.empty() && archive.image.size() != archive.image_size + std::size_t{4}) {
+      std::abort();
+    }
+    return;
+  }
+
+  static const std::uint32_t kSides[8] = {4, 1, 256, 65535, 0, 65536, 3, 1u << 31};
+  const std::uint32_t side = kSides[control >> 5];
+  archive.image.assign(128 + 64, 0x5A);
+  archive.image_size = control >> 5 == 6 ? 100 : 128 + 64;  // one replacement shorter than a header
+  for (int i = 0; i < 4; ++i) {
+    archive.image[12 + i] = static_cast<std::uint8_t>(side >> (8 * i));
+    archive.image[16 + i] = static_cast<std::uint8_t>(side >> (8 * i));
+  }
+  ByteBuffer rebuilt;
+  std::uint32_t decoded = 0, stored = 0;
+  const long before = listed_textures(archive, payload.data(), length, &rebuilt, &decoded, &stored);
+  if (before < 0) return;
+  if (archive.rebuild_failed) {
+    if (!rebuilt.empty() || decoded != 0 || stored != 0) std::abort();
+    return;
+  }
+  if (decoded != stored || rebuilt.size() < std::size_t{stored} + 256) std::abort();
+  // What was rebuilt lists the same textures again.
+  const std::vector<std::uint8_t> again(rebuilt.begin(), rebuilt.begin() + stored);
+  Archive reader;
+  reader.big_endian = archive.big_endian;
+  if (listed_textures(reader, again.data(), stored) != before) std::abort();
+}
+
+}  // namespace korvel::fuzz

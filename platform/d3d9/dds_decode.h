@@ -1,0 +1,22 @@
+// DDS file -> RGBA pixels of its first (largest) level, as D3DX loads the
+// textures of the texture page: A8R8G8B8 and other 32- or 24-bit RGB layouts
+// given by masks, and DXT1, DXT3, DXT5 blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/d3d9/rgba_image.h"
+
+namespace korvel::d3d9 {
+
+// Larger sides are refused as "likely malformed or malicious": it is the
+// largest texture Direct3D 9 hardware accepts, and its RGBA level is 1 GiB.
+constexpr std::uint32_t kMaxDdsSide = 16384;
+
+// Decodes the first level of the DDS file in [file, file + size). Nothing
+// outside that range is read. The image is emptied first and filled only on
+// success.
+ImageResult decode_dds_first_level(const std::uint8_t* file, std::size_t size, RgbaImage* image);
+
+}  // namespace korvel::d3d9
