@@ -309,6 +309,23 @@ bool replacement_dims(const Archive& archive, std::uint8_t* dims) {
   return true;
 }
 
+// True when the replacement DDS stores its pixels the way the slot's format
+// code says; a DXT5 file put in place of an A8R8G8B8 texture would be read as
+// garbage by the game and by us, so such a replacement is refused.
+bool replacement_matches_format(const Archive& archive, std::uint8_t format_code) {
+  const PixelFormat* format = pixel_format_of(format_code);
+  if (format == nullptr) return true;  // unknown codes are written like any other
+  if (replacement_file_size(archive) < d3d9::kDdsFileHeaderSize) return false;
+  d3d9::DdsFileHeader replacement;
+  std::memcpy(&replacement, archive.image.data(), sizeof replacement);
+  const d3d9::DdsPixelFormat& given = replacement.header.ddspf;
+  if (format->uncompressed) {
+    return (given.dwFlags & d3d9::kDdpfRgb) != 0 && given.dwRGBBitCount == 32;
+  }
+  return (given.dwFlags & d3d9::kDdpfFourCc) != 0 &&
+         given.dwFourCC == format->dds_template->header.ddspf.dwFourCC;
+}
+
 void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
              const G1tContainer& container, ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
              std::uint32_t* out_stored_size) {
@@ -335,6 +352,12 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
     std::uint64_t begin = 0, end = 0;
     container.extent(static_cast<std::uint32_t>(target), &begin, &end);
     if (end - begin < kRecordSize || !replacement_dims(archive, &target_dims)) {
+      return fail_rebuild(archive, out_buffer, out_decoded_size, out_stored_size);
+    }
+    const std::uint8_t format_code = reader.u8_or_zero(begin + kFormatOffset);
+    if (!replacement_matches_format(archive, format_code)) {
+      archive.error = format_text("the DDS file's pixel format differs from texture %s's (code %u)",
+                                  archive.requested_key.c_str(), format_code);
       return fail_rebuild(archive, out_buffer, out_decoded_size, out_stored_size);
     }
     target_extension = has_extension(reader, begin, end);

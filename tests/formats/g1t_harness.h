@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "archive/archive.h"
 #include "archive/console_message.h"
+#include "formats/dds_templates.h"
 
 namespace korvel::test {
 
@@ -162,13 +164,16 @@ inline Bytes counting_bytes(std::size_t count, std::uint8_t first = 0) {
   return bytes;
 }
 
-// A minimal DDS file for a rebuild: the header fields a rebuild reads, then
-// the pixel bytes.
-inline Bytes replacement_dds(std::uint32_t width, std::uint32_t height, const Bytes& pixels) {
+// A minimal DDS file for a rebuild: the header fields a rebuild reads (sides
+// and the pixel format of a G1T format code), then the pixel bytes.
+inline Bytes replacement_dds(std::uint32_t width, std::uint32_t height, const Bytes& pixels,
+                             std::uint8_t format_code = 6) {
+  const DdsTemplate& format = format_code == 6   ? kDdsTemplateDxt1
+                              : format_code == 7 ? kDdsTemplateDxt3
+                              : format_code == 8 ? kDdsTemplateDxt5
+                                                 : kDdsTemplateA8R8G8B8;
   Bytes dds(128, 0);
-  const std::string magic = "DDS ";
-  std::copy(magic.begin(), magic.end(), dds.begin());
-  RawG1t::patch(dds, 4, 124, false);
+  std::memcpy(dds.data(), &format, sizeof format);
   RawG1t::patch(dds, 12, height, false);
   RawG1t::patch(dds, 16, width, false);
   dds.insert(dds.end(), pixels.begin(), pixels.end());

@@ -135,6 +135,27 @@ TEST(G1tRebuild, UnusableReplacementFails) {
   }
 }
 
+// A DDS whose pixels are stored another way than the slot's format code says
+// would be read as garbage: the rebuild refuses it and says why.
+TEST(G1tRebuild, ReplacementOfAnotherPixelFormatFails) {
+  const ForgeG1t forged = mixed_container(true);
+  const Bytes payload = forge::write_g1t(forged, false);
+  struct Case {
+    int target;
+    std::uint8_t given_format;
+    bool accepted;
+  } cases[] = {
+      {0, forge::kG1tDxt1, true},  {0, forge::kG1tDxt5, false}, {0, forge::kG1tArgb, false},
+      {1, forge::kG1tArgb, true},  {1, forge::kG1tDxt1, false}, {2, forge::kG1tDxt5, true},
+      {2, forge::kG1tDxt3, false}, {3, forge::kG1tArgb, true},
+  };
+  for (const Case& c : cases) {
+    const G1tRun run = run_g1t(payload, false, texture_id(c.target),
+                               replacement_dds(4, 4, Bytes(16, 1), c.given_format));
+    EXPECT_EQ(run.rebuild_failed, !c.accepted) << c.target << " given " << int{c.given_format};
+  }
+}
+
 // A replacement of another size: the table, total_size and the textures after
 // it follow, so every texture (the last one too) reads back whole.
 TEST(G1tRebuild, ResizedTextureKeepsTheContainerConsistent) {
@@ -145,7 +166,8 @@ TEST(G1tRebuild, ResizedTextureKeepsTheContainerConsistent) {
       for (const std::size_t new_pixels : {std::size_t{0}, std::size_t{4}, std::size_t{4096}}) {
         const Bytes pixels = counting_bytes(new_pixels, 0x61);
         const G1tRun run =
-            run_g1t(payload, big_endian, texture_id(target), replacement_dds(64, 32, pixels));
+            run_g1t(payload, big_endian, texture_id(target),
+                    replacement_dds(64, 32, pixels, forged.textures[target].format));
         ASSERT_FALSE(run.rebuild_failed);
         const Bytes& rebuilt = run.rebuilt;
         std::uint32_t total_size = le32(rebuilt, 8);
