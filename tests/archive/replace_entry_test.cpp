@@ -1,0 +1,231 @@
+// Replacing a texture in archives written by the independent writer: the files
+// must end exactly as expected, or exactly as they were.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "archive/archive.h"
+#include "archive/file_io.h"
+#include "tests/support/fixture_archives.h"
+#include "tests/support/temp_dir.h"
+
+namespace korvel {
+namespace {
+
+using test::read_bytes;
+using test::TempDir;
+using Bytes = std::vector<std::uint8_t>;
+
+// An archive whose entry 1 is a G1T of two textures; texture 1's pixels come
+// from `seed`, so two archives that differ only there differ only in those
+// pixels. Entry 1 sits in its own data file when `series` is set.
+std::string g1t_archive(bool big_endian, bool series, int seed, const char* expect_name) {
+  const std::string order = big_endian ? "true" : "false";
+  const std::string second_file = series ? R"("file": 1, "offset": 0, )" : "";
+  return std::string(R"({"name": "a", "big_endian": )") + order +
+         R"(, "series": )" + (series ? "true" : "false") + R"(, "entries": [
+      {"payload": {"text": "first entry"}, "offset": 0},
+      {)" + second_file + R"("payload": {"g1t": {"magic": "G1TG", "header_extra": "0A0B0C0D",
+         "global_data": "0000000100000000", "textures": [
+         {"format": 8, "width": 16, "height": 16, "levels": 3, "seed": 1, "expect": "t0"},
+         {"format": 0, "width": 8, "height": 4, "levels": 1, "seed": )" +
+         std::to_string(seed) + R"(, "expect": ")" + expect_name + R"("}]}}},
+      {"empty": true},
+      {"payload": {"text": "last entry"}}]})";
+}
+
+struct Snapshot {
+  Bytes index;
+  Bytes data;
+  bool operator==(const Snapshot& other) const {
+    return index == other.index && data == other.data;
+  }
+};
+
+Snapshot snapshot(const TempDir& dir, const std::string& data_file = "a.bin") {
+  return {read_bytes(dir.file("a.idx")), read_bytes(dir.file(data_file))};
+}
+
+std::uint64_t record_field(const Bytes& index, int entry, int field, bool big_endian) {
+  std::uint64_t value = 0;
+  for (int i = 0; i < 8; ++i) {
+    const std::uint64_t byte = index.at(static_cast<std::size_t>(entry * 32 + field * 8 + i));
+    value |= byte << (big_endian ? 8 * (7 - i) : 8 * i);
+  }
+  return value;
+}
+
+int replace(const TempDir& dir, const std::string& key, const std::string& dds) {
+  Archive archive;
+  EXPECT_EQ(archive.open(dir.file("a.idx").c_str()), 1);
+  const int result = archive.replace_entry(key.c_str(), dds.c_str());
+  archive.release();
+  return result;
+}
+
+constexpr const char* kTexture1 = ".\\00000001\\1.dds";
+
+TEST(ReplaceEntry, LeavesTheFilesExactlyAsExpectedInBothByteOrders) {
+  for (const bool big_endian : {false, true}) {
+    TempDir dir, wanted;
+    test::write_independent_archive(dir.path(), g1t_archive(big_endian, false, 2, "t1"));
+    // The same archive with the new texture, written independently.
+    test::write_independent_archive(wanted.path(), g1t_archive(big_endian, false, 77, "new"));
+    const Snapshot before = snapshot(dir);
+    const Bytes wanted_index = read_bytes(wanted.file("a.idx"));
+    const Bytes wanted_data = read_bytes(wanted.file("a.bin"));
+    const std::uint64_t wanted_offset = record_field(wanted_index, 1, 0, big_endian);
+    const std::uint64_t wanted_size = record_field(wanted_index, 1, 2, big_endian);
+    const Bytes wanted_payload(wanted_data.begin() + static_cast<long>(wanted_offset),
+                               wanted_data.begin() + static_cast<long>(wanted_offset + wanted_size));
+
+    ASSERT_EQ(replace(dir, kTexture1, wanted.file("expected/new.dds")), 1) << big_endian;
+    const Snapshot after = snapshot(dir);
+    // The data file grew by exactly the new payload, appended.
+    Bytes expected_data = before.data;
+    expected_data.insert(expected_data.end(), wanted_payload.begin(), wanted_payload.end());
+    EXPECT_EQ(after.data, expected_data);
+    // Only entry 1's record changed: offset = former size, sizes = the new
+    // payload's; its flag and every other record stay byte for byte.
+    ASSERT_EQ(after.index.size(), before.index.size());
+    for (std::size_t i = 0; i < before.index.size(); ++i) {
+      if (i >= 32 && i < 56) continue;
+      EXPECT_EQ(after.index[i], before.index[i]) << "index byte " << i;
+    }
+    EXPECT_EQ(record_field(after.index, 1, 0, big_endian), before.data.size());
+    EXPECT_EQ(record_field(after.index, 1, 1, big_endian), wanted_size);
+    EXPECT_EQ(record_field(after.index, 1, 2, big_endian), wanted_size);
+
+    // Extracting it again gives the new DDS; the same DDS again is unchanged.
+    Archive reader;
+    reader.open(dir.file("a.idx").c_str());
+    ASSERT_EQ(reader.load_entry(kTexture1), 1);
+    EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size),
+              read_bytes(wanted.file("expected/new.dds")));
+    EXPECT_EQ(replace(dir, kTexture1, wanted.file("expected/new.dds")), 2);
+    EXPECT_TRUE(snapshot(dir) == after);
+  }
+}
+
+TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
+  TempDir dir;
+  test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
+  test::write_bytes(dir.file("empty.dds"), {});
+  const Snapshot before = snapshot(dir);
+  struct Case {
+    std::string key;
+    std::string dds;
+    int result;
+  } cases[] = {
+      {kTexture1, dir.file("expected/t1.dds"), 2},  // its own extracted DDS
+      {".\\00000001\\7.dds", dir.file("expected/t1.dds"), 2},  // matches no texture
+      {".\\00000002\\0.dds", dir.file("expected/t1.dds"), 0},  // empty entry
+      {".\\00000009\\0.dds", dir.file("expected/t1.dds"), 0},  // no such entry
+      {kTexture1, dir.file("empty.dds"), 0},
+      {kTexture1, dir.file("missing.dds"), 0},
+      {kTexture1, dir.file("a.idx"), 0},  // not a DDS file
+  };
+  for (const Case& c : cases) {
+    Archive archive;
+    archive.open(dir.file("a.idx").c_str());
+    EXPECT_EQ(archive.replace_entry(c.key.c_str(), c.dds.c_str()), c.result) << c.key << c.dds;
+    if (c.result == 0) {
+      EXPECT_FALSE(archive.error.empty());
+    }
+    EXPECT_TRUE(snapshot(dir) == before) << c.key << " " << c.dds;
+  }
+  // A missing entry still leaves the DDS in image.
+  Archive archive;
+  archive.open(dir.file("a.idx").c_str());
+  EXPECT_EQ(archive.replace_entry(".\\00000002\\0.dds", dir.file("expected/t1.dds").c_str()), 0);
+  EXPECT_EQ(Bytes(archive.image.begin(), archive.image.begin() + archive.image_size),
+            read_bytes(dir.file("expected/t1.dds")));
+  EXPECT_EQ(archive.replace_entry(nullptr, "x"), 0);
+  EXPECT_EQ(archive.replace_entry("1", nullptr), 0);
+}
+
+// Every write step fails in turn; the archive must read as before each time.
+std::string g_failing_operation;
+bool fail_chosen(const char* operation, const char*) { return g_failing_operation == operation; }
+
+TEST(ReplaceEntry, AFailureAtAnyWriteLeavesTheArchiveAsItWas) {
+  TempDir wanted;
+  test::write_independent_archive(wanted.path(), g1t_archive(false, false, 77, "new"));
+  set_write_fault_hook(&fail_chosen);
+  for (const char* operation : {"write", "sync", "replace.write", "replace.rename"}) {
+    TempDir dir;
+    test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
+    const Snapshot before = snapshot(dir);
+    g_failing_operation = operation;
+    Archive archive;
+    archive.open(dir.file("a.idx").c_str());
+    EXPECT_EQ(archive.replace_entry(kTexture1, wanted.file("expected/new.dds").c_str()), 0)
+        << operation;
+    EXPECT_FALSE(archive.error.empty()) << operation;
+    g_failing_operation.clear();
+    EXPECT_TRUE(snapshot(dir) == before) << operation;
+    // No temporary file is left beside the index.
+    EXPECT_EQ(test::run_command("test $(ls -A '" + dir.path() + "' | wc -l) -eq 4"), 0)
+        << operation;
+  }
+  // The index write fails and so does the undo of the append: the appended
+  // bytes stay, unreferenced, and every entry still reads as before.
+  TempDir dir;
+  test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
+  const Snapshot before = snapshot(dir);
+  static const std::set<std::string> kBoth = {"replace.rename", "truncate"};
+  set_write_fault_hook([](const char* operation, const char*) { return kBoth.count(operation) > 0; });
+  EXPECT_EQ(replace(dir, kTexture1, wanted.file("expected/new.dds")), 0);
+  set_write_fault_hook(nullptr);
+  EXPECT_EQ(read_bytes(dir.file("a.idx")), before.index);
+  Archive reader;
+  reader.open(dir.file("a.idx").c_str());
+  ASSERT_EQ(reader.load_entry(kTexture1), 1);
+  EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size),
+            read_bytes(dir.file("expected/t1.dds")));
+}
+
+TEST(ReplaceEntry, RefusesWhatWouldCorruptTheArchive) {
+  TempDir wanted;
+  test::write_independent_archive(wanted.path(), g1t_archive(false, true, 77, "new"));
+  const std::string new_dds = wanted.file("expected/new.dds");
+
+  // An entry that begins a later data file of a series keeps offset 0.
+  TempDir series;
+  test::write_independent_archive(series.path(), g1t_archive(false, true, 2, "t1"));
+  const Snapshot series_before = snapshot(series, "a1.bin");
+  EXPECT_EQ(replace(series, kTexture1, new_dds), 0);
+  EXPECT_TRUE(snapshot(series, "a1.bin") == series_before);
+
+  // A data file at 4 GiB: the new offset would not fit (the file is sparse).
+  TempDir large;
+  test::write_independent_archive(large.path(), g1t_archive(false, false, 2, "t1"));
+  ASSERT_EQ(truncate_file(large.file("a.bin").c_str(), 0x100000000ull), 1);
+  const Bytes index_before = read_bytes(large.file("a.idx"));
+  Archive archive;
+  archive.open(large.file("a.idx").c_str());
+  EXPECT_EQ(archive.replace_entry(kTexture1, new_dds.c_str()), 0);
+  EXPECT_NE(archive.error.find("4 GiB"), std::string::npos) << archive.error;
+  EXPECT_EQ(read_bytes(large.file("a.idx")), index_before);
+  EXPECT_EQ(file_size64(large.file("a.bin").c_str()), 0x100000000ll);
+
+  // New pixels that begin like the optional extension would read back 12
+  // bytes short: the read-back check refuses them.
+  TempDir ambiguous;
+  test::write_independent_archive(ambiguous.path(), g1t_archive(false, false, 2, "t1"));
+  Bytes dds = read_bytes(ambiguous.file("expected/t1.dds"));
+  const std::uint8_t extension[12] = {0x0C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  std::memcpy(dds.data() + 128, extension, sizeof extension);
+  test::write_bytes(ambiguous.file("tricky.dds"), dds);
+  const Snapshot ambiguous_before = snapshot(ambiguous);
+  Archive checker;
+  checker.open(ambiguous.file("a.idx").c_str());
+  EXPECT_EQ(checker.replace_entry(kTexture1, ambiguous.file("tricky.dds").c_str()), 0);
+  EXPECT_NE(checker.error.find("new pixels"), std::string::npos) << checker.error;
+  EXPECT_TRUE(snapshot(ambiguous) == ambiguous_before);
+}
+
+}  // namespace
+}  // namespace korvel
