@@ -4,16 +4,9 @@
 #include "archive/entry_walk.h"
 #include "archive/format_text.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/entry_items.h"
 
 namespace korvel::cli {
-namespace {
-
-std::string file_name_of(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-}  // namespace
 
 int run_entries(const Arguments& arguments, std::ostream& out, std::ostream& err) {
   if (arguments.size() != 1) {
@@ -21,21 +14,16 @@ int run_entries(const Arguments& arguments, std::ostream& out, std::ostream& err
     return kExitError;
   }
   Archive archive;
-  if (archive.open(arguments[0].c_str()) != 1) {
-    err << "korvel-cli: cannot open " << arguments[0] << ": " << archive.error << '\n';
-    return kExitError;
-  }
+  if (!open_archive(arguments[0], &archive, err)) return kExitError;
   std::int32_t file_number = archive.first_bin_number;
   for (std::uint32_t i = 0; i < archive.entry_count; ++i) {
     const IndexEntry& record = archive.entries[i];
     if (archive.first_bin_number != -1 && i != 0 && record.offset == 0) ++file_number;
-    out << format_text("%08u\t%s\t%016" PRIX64 "h\t%016" PRIX64 "h\t%016" PRIX64 "h\t%016" PRIX64
-                       "h\n",
-                       i,
-                       file_name_of(data_file_name(archive.base_path, archive.first_bin_number,
-                                                   file_number))
-                           .c_str(),
-                       record.offset, record.size_uncomp, record.size_comp, record.flag);
+    out << format_text(
+        "%08u\t%s\t%016" PRIX64 "h\t%016" PRIX64 "h\t%016" PRIX64 "h\t%016" PRIX64 "h\n", i,
+        file_name_of(data_file_name(archive.base_path, archive.first_bin_number, file_number))
+            .c_str(),
+        record.offset, record.size_uncomp, record.size_comp, record.flag);
   }
   archive.release();
   return kExitOk;

@@ -1,5 +1,6 @@
 #include "archive/archive.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/entry_items.h"
 #include "tools/cli/item_file.h"
 
 namespace korvel::cli {
@@ -12,10 +13,7 @@ int run_extract(const Arguments& arguments, std::ostream&, std::ostream& err) {
   const std::string& key = arguments[1];
   const std::string& out_path = arguments[2];
   Archive archive;
-  if (archive.open(arguments[0].c_str()) != 1) {
-    err << "korvel-cli: cannot open " << arguments[0] << ": " << archive.error << '\n';
-    return kExitError;
-  }
+  if (!open_archive(arguments[0], &archive, err)) return kExitError;
   if (archive.load_entry(key.c_str()) != 1) {
     err << "korvel-cli: nothing extracted for " << key << ": " << archive.error << '\n';
     archive.release();

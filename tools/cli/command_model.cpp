@@ -5,6 +5,7 @@
 #include "archive/format_text.h"
 #include "formats/g1m_format.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/entry_items.h"
 
 namespace korvel::cli {
 namespace {
@@ -51,10 +52,7 @@ int run_model(const Arguments& arguments, std::ostream& out, std::ostream& err) 
     return kExitError;
   }
   Archive archive;
-  if (archive.open(arguments[0].c_str()) != 1) {
-    err << "korvel-cli: cannot open " << arguments[0] << ": " << archive.error << '\n';
-    return kExitError;
-  }
+  if (!open_archive(arguments[0], &archive, err)) return kExitError;
   if (archive.load_entry(arguments[1].c_str()) != 1 || !image_holds_model(archive)) {
     err << "korvel-cli: no model: "
         << (archive.error.empty() ? arguments[1] + " names no model" : archive.error) << '\n';

@@ -5,6 +5,7 @@
 
 #include "archive/archive.h"
 #include "tools/cli/cli.h"
+#include "tools/cli/entry_items.h"
 
 namespace korvel::cli {
 
@@ -14,10 +15,7 @@ int run_tree(const Arguments& arguments, std::ostream& out, std::ostream& err) {
     return kExitError;
   }
   Archive archive;
-  if (archive.open(arguments[0].c_str()) != 1) {
-    err << "korvel-cli: cannot open " << arguments[0] << ": " << archive.error << '\n';
-    return kExitError;
-  }
+  if (!open_archive(arguments[0], &archive, err)) return kExitError;
   ContentTree tree;
   const int produced = archive.load_entry_into(tree, arguments[1].c_str());
   std::string printed;

@@ -24,8 +24,8 @@ const Command kCommands[] = {
 void print_usage(std::ostream& err) {
   err << "usage: korvel-cli COMMAND ARGUMENTS\n";
   for (const Command& command : kCommands) {
-    err << "  korvel-cli " << command.name << ' ' << command.usage << "\n      "
-        << command.summary << '\n';
+    err << "  korvel-cli " << command.name << ' ' << command.usage << "\n      " << command.summary
+        << '\n';
   }
 }
 
