@@ -1,27 +1,14 @@
 #include "platform/engine/host_bridge.h"
 
+#include "platform/win/message_queue.h"
+#include "platform/win/window_paint.h"
+
 namespace korvel::engine::host {
-namespace {
-
-Calls& calls() {
-  static Calls installed;
-  return installed;
-}
-
-}  // namespace
-
-void set_calls(const Calls& replacement) { calls() = replacement; }
 
 bool post_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  return calls().post_message != nullptr && calls().post_message(window, message, wparam, lparam);
+  return win::PostMessageW(window, message, wparam, lparam) != 0;
 }
 
-void invalidate(HWND window) {
-  if (calls().invalidate != nullptr) calls().invalidate(window);
-}
-
-void validate(HWND window) {
-  if (calls().validate != nullptr) calls().validate(window);
-}
+void invalidate(HWND window) { win::InvalidateRect(window, nullptr, 0); }
 
 }  // namespace korvel::engine::host

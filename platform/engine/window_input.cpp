@@ -110,7 +110,8 @@ bool key_message(View& view, UINT message, WPARAM wparam) {
   if (target == nullptr && view.page != nullptr) target = view.page->root.get();
   if (target == nullptr) return false;
   KEY_PARAMS record{};
-  record.cmd = message == win::WM_KEYDOWN ? KEY_DOWN : message == win::WM_KEYUP ? KEY_UP : KEY_CHAR;
+  record.cmd = message == win::WM_KEYDOWN ? KEY_DOWN : message == win::WM_KEYUP ? KEY_UP
+                                                                        : KEY_CHAR;
   record.target = handle_of(target);
   record.key_code = static_cast<UINT>(wparam);
   record.alt_state = view.keyboard_state;
@@ -129,7 +130,7 @@ LRESULT HTMLayoutProcND(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
   } else if (view != nullptr) {
     switch (message) {
       case win::WM_PAINT:
-        host::validate(window);
+        // Taking WM_PAINT from the queue validated the window already.
         taken = view->page != nullptr;
         break;
       case win::WM_MOUSEMOVE:
@@ -140,7 +141,7 @@ LRESULT HTMLayoutProcND(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
         break;
       case win::WM_KEYDOWN:
       case win::WM_KEYUP:
-      case win::WM_CHAR:
+      case kWmChar:
         taken = key_message(*view, message, wparam);
         break;
       case win::WM_DESTROY:
