@@ -86,8 +86,10 @@ class PageHost : public ::testing::Test {
     return found;
   }
 
-  // The first element below from (the root by default) whose id is id.
+  // The first element whose id is id: the root itself, or below from (the
+  // root by default).
   HELEMENT by_id(const char* id, HELEMENT from = nullptr) const {
+    if (from == nullptr && id_of(root()) == id) return root();
     HELEMENT found = nullptr;
     const std::u16string wide(id, id + std::char_traits<char>::length(id));
     engine::HTMLayoutVisitElements(
