@@ -12,9 +12,13 @@ bool element::find_first_callback::on_element(HELEMENT he) {
   return true;
 }
 
-element::element(HELEMENT he) { take(he); }
+element::element(HELEMENT he) {
+  take(he);
+}
 
-element::element(const element& other) { take(other.he_); }
+element::element(const element& other) {
+  take(other.he_);
+}
 
 element& element::operator=(const element& other) {
   if (this != &other) {
@@ -31,7 +35,9 @@ element& element::operator=(HELEMENT he) {
   return *this;
 }
 
-element::~element() { release(); }
+element::~element() {
+  release();
+}
 
 void element::take(HELEMENT he) {
   he_ = he != nullptr && engine::HTMLayout_UseElement(he) == engine::HLDOM_OK ? he : nullptr;

@@ -43,7 +43,7 @@ class element {
   void set_html(const engine::BYTE* bytes, std::size_t length,
                 engine::UINT where = engine::SIH_REPLACE_CONTENT) const;
   void update(bool remeasure) const;
-  engine::LPCWSTR get_attribute(const char* name) const;  // null when absent
+  engine::LPCWSTR get_attribute(const char* name) const;              // null when absent
   void set_attribute(const char* name, engine::LPCWSTR value) const;  // null value removes
   engine::UINT get_state() const;
   void set_state(engine::UINT bits_to_set, engine::UINT bits_to_clear, bool update = true) const;

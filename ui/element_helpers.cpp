@@ -39,7 +39,8 @@ engine::UINT element::get_state() const {
 }
 
 void element::set_state(engine::UINT bits_to_set, engine::UINT bits_to_clear, bool update) const {
-  if (he_ != nullptr) engine::HTMLayoutSetElementState(he_, bits_to_set, bits_to_clear, update ? 1 : 0);
+  if (he_ != nullptr)
+    engine::HTMLayoutSetElementState(he_, bits_to_set, bits_to_clear, update ? 1 : 0);
 }
 
 HELEMENT element::parent() const {

@@ -3,8 +3,8 @@
 namespace korvel::htmlayout {
 
 bool event_handler::route_mouse(HELEMENT he, engine::MOUSE_PARAMS& params) {
-  return mouse_event(he, params.target, params.cmd, params.pos.x, params.pos.y,
-                     params.button_state, params.alt_state);
+  return mouse_event(he, params.target, params.cmd, params.pos.x, params.pos.y, params.button_state,
+                     params.alt_state);
 }
 
 bool event_handler::route_key(HELEMENT he, engine::KEY_PARAMS& params) {
@@ -19,7 +19,9 @@ bool event_handler::route_timer(HELEMENT he, engine::TIMER_PARAMS& params) {
   return params.timerId != 0 ? timer_event_id(he, params.timerId) : timer_event(he);
 }
 
-void event_handler::route_size(HELEMENT he) { size_changed(he); }
+void event_handler::route_size(HELEMENT he) {
+  size_changed(he);
+}
 
 bool event_handler::route_scroll(HELEMENT he, engine::SCROLL_PARAMS& params) {
   return scroll_event(he, params.target, params.cmd, params.pos, params.vertical != 0);

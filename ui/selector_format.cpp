@@ -36,9 +36,15 @@ class BoundedWriter {
   bool overflow_ = false;
 };
 
-std::u16string as_wide(const char* text) { return text == nullptr ? u"" : engine::utf8_to_utf16(text); }
-std::u16string as_wide(const char16_t* text) { return text == nullptr ? u"" : text; }
-std::string as_narrow(const char* text) { return text == nullptr ? "" : text; }
+std::u16string as_wide(const char* text) {
+  return text == nullptr ? u"" : engine::utf8_to_utf16(text);
+}
+std::u16string as_wide(const char16_t* text) {
+  return text == nullptr ? u"" : text;
+}
+std::string as_narrow(const char* text) {
+  return text == nullptr ? "" : text;
+}
 std::string as_narrow(const char16_t* text) {
   return text == nullptr ? "" : engine::utf16_to_utf8(text);
 }
@@ -54,27 +60,40 @@ bool format_any(Unit (&buffer)[kSelectorBufferUnits], const Unit* format, va_lis
     }
     ++at;
     switch (*at) {
-      case '%': out.put('%'); break;
+      case '%':
+        out.put('%');
+        break;
       case 's': {
         const auto* text = va_arg(args, const OwnText*);
-        if constexpr (sizeof(Unit) == 1) out.put_all(as_narrow(text)); else out.put_all(as_wide(text));
+        if constexpr (sizeof(Unit) == 1)
+          out.put_all(as_narrow(text));
+        else
+          out.put_all(as_wide(text));
         break;
       }
       case 'S': {
         const auto* text = va_arg(args, const OtherText*);
-        if constexpr (sizeof(Unit) == 1) out.put_all(as_narrow(text)); else out.put_all(as_wide(text));
+        if constexpr (sizeof(Unit) == 1)
+          out.put_all(as_narrow(text));
+        else
+          out.put_all(as_wide(text));
         break;
       }
       case 'd':
-      case 'i': out.put_all(std::to_string(va_arg(args, int))); break;
-      case 'u': out.put_all(std::to_string(va_arg(args, unsigned))); break;
+      case 'i':
+        out.put_all(std::to_string(va_arg(args, int)));
+        break;
+      case 'u':
+        out.put_all(std::to_string(va_arg(args, unsigned)));
+        break;
       case 'x': {
         char digits[16];
         std::snprintf(digits, sizeof digits, "%x", va_arg(args, unsigned));
         out.put_all(std::string(digits));
         break;
       }
-      default: understood = false;  // also a '%' at the very end
+      default:
+        understood = false;  // also a '%' at the very end
     }
   }
   const bool fits = out.finish();

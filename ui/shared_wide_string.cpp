@@ -16,7 +16,8 @@ char16_t* characters_of(std::uint32_t* block) {
 }  // namespace
 
 SharedWideString::SharedWideString(const char16_t* chars, std::size_t length) {
-  if (chars == nullptr || length == 0 || length >= std::numeric_limits<std::uint32_t>::max()) return;
+  if (chars == nullptr || length == 0 || length >= std::numeric_limits<std::uint32_t>::max())
+    return;
   const std::size_t bytes = kHeaderWords * sizeof(std::uint32_t) + (length + 1) * sizeof(char16_t);
   block_ = static_cast<std::uint32_t*>(::operator new(bytes));
   block_[0] = 1;
@@ -38,15 +39,21 @@ SharedWideString& SharedWideString::operator=(const SharedWideString& other) {
   return *this;
 }
 
-SharedWideString::~SharedWideString() { release(); }
+SharedWideString::~SharedWideString() {
+  release();
+}
 
 const char16_t* SharedWideString::c_str() const {
   return block_ == nullptr ? u"" : characters_of(block_);
 }
 
-std::uint32_t SharedWideString::length() const { return block_ == nullptr ? 0 : block_[1]; }
+std::uint32_t SharedWideString::length() const {
+  return block_ == nullptr ? 0 : block_[1];
+}
 
-std::uint32_t SharedWideString::use_count() const { return block_ == nullptr ? 0 : block_[0]; }
+std::uint32_t SharedWideString::use_count() const {
+  return block_ == nullptr ? 0 : block_[0];
+}
 
 void SharedWideString::release() {
   if (block_ != nullptr && --block_[0] == 0) ::operator delete(block_);

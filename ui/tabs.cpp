@@ -76,11 +76,22 @@ bool tabs::select_tab_by(HELEMENT tabs_element, HELEMENT current_tab, int step) 
   dom::element candidate;
   bool forwards = true;
   switch (step) {
-    case -2: candidate = current.first_sibling(); break;
-    case -1: candidate = current.prev_sibling(); forwards = false; break;
-    case 1: candidate = current.next_sibling(); break;
-    case 2: candidate = current.last_sibling(); forwards = false; break;
-    default: return false;
+    case -2:
+      candidate = current.first_sibling();
+      break;
+    case -1:
+      candidate = current.prev_sibling();
+      forwards = false;
+      break;
+    case 1:
+      candidate = current.next_sibling();
+      break;
+    case 2:
+      candidate = current.last_sibling();
+      forwards = false;
+      break;
+    default:
+      return false;
   }
   while (candidate.is_valid() && (candidate.get_state() & engine::STATE_DISABLED) != 0) {
     candidate = forwards ? candidate.next_sibling() : candidate.prev_sibling();
@@ -115,13 +126,17 @@ bool tabs::key_event(HELEMENT he, HELEMENT /*target*/, engine::UINT code, engine
   switch (key_code) {
     case kVkTab:
       if ((keyboard_state & engine::CONTROL_KEY_PRESSED) == 0) return false;
-      return select_tab_by(he, current,
-                           (keyboard_state & engine::SHIFT_KEY_PRESSED) != 0 ? -1 : 1);
-    case kVkEnd: return current.is_focused() && select_tab_by(he, current, 2);
-    case kVkHome: return current.is_focused() && select_tab_by(he, current, -2);
-    case kVkLeft: return current.is_focused() && select_tab_by(he, current, -1);
-    case kVkRight: return current.is_focused() && select_tab_by(he, current, 1);
-    default: return false;
+      return select_tab_by(he, current, (keyboard_state & engine::SHIFT_KEY_PRESSED) != 0 ? -1 : 1);
+    case kVkEnd:
+      return current.is_focused() && select_tab_by(he, current, 2);
+    case kVkHome:
+      return current.is_focused() && select_tab_by(he, current, -2);
+    case kVkLeft:
+      return current.is_focused() && select_tab_by(he, current, -1);
+    case kVkRight:
+      return current.is_focused() && select_tab_by(he, current, 1);
+    default:
+      return false;
   }
 }
 
@@ -135,7 +150,8 @@ bool tabs::behavior_event(HELEMENT he, HELEMENT target, engine::UINT code,
 
 bool tabs::script_call(HELEMENT he, const char* method_name, engine::UINT argc, engine::VALUE* argv,
                        engine::VALUE* /*retval*/) {
-  if (method_name == nullptr || std::strcmp(method_name, "select") != 0 || argc != 1 || argv == nullptr) {
+  if (method_name == nullptr || std::strcmp(method_name, "select") != 0 || argc != 1 ||
+      argv == nullptr) {
     return false;
   }
   engine::LPCWSTR chars = nullptr;

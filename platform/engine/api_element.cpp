@@ -16,9 +16,13 @@ void repaint(const Element& element) {
 
 }  // namespace
 
-HLDOM_RESULT HTMLayout_UseElement(HELEMENT he) { return use_element(he); }
+HLDOM_RESULT HTMLayout_UseElement(HELEMENT he) {
+  return use_element(he);
+}
 
-HLDOM_RESULT HTMLayout_UnuseElement(HELEMENT he) { return unuse_element(he); }
+HLDOM_RESULT HTMLayout_UnuseElement(HELEMENT he) {
+  return unuse_element(he);
+}
 
 HLDOM_RESULT HTMLayoutGetElementLocation(HELEMENT he, RECT* location, UINT kind) {
   HLDOM_RESULT result = HLDOM_OK;

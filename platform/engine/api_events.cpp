@@ -31,8 +31,7 @@ HLDOM_RESULT HTMLayoutCallBehaviorMethod(HELEMENT he, METHOD_PARAMS* params) {
   Element* element = lookup_element(he, &result);
   if (element == nullptr) return result;
   if (params == nullptr) return HLDOM_INVALID_PARAMETER;
-  return deliver_to_element(*element, HANDLE_METHOD_CALL, params) ? HLDOM_OK
-                                                                  : HLDOM_OK_NOT_HANDLED;
+  return deliver_to_element(*element, HANDLE_METHOD_CALL, params) ? HLDOM_OK : HLDOM_OK_NOT_HANDLED;
 }
 
 HLDOM_RESULT HTMLayoutAttachEventHandlerEx(HELEMENT he, LPELEMENT_EVENT_PROC proc, LPVOID tag,

@@ -65,15 +65,15 @@ HLDOM_RESULT select_parent(HELEMENT he, std::u16string_view text, UINT depth, HE
 
 HLDOM_RESULT HTMLayoutSelectElements(HELEMENT he, LPCSTR selector,
                                      HTMLayoutElementCallback callback, LPVOID param) {
-  if (selector == nullptr) return lookup_element(he) == nullptr ? HLDOM_INVALID_HANDLE
-                                                                 : HLDOM_INVALID_PARAMETER;
+  if (selector == nullptr)
+    return lookup_element(he) == nullptr ? HLDOM_INVALID_HANDLE : HLDOM_INVALID_PARAMETER;
   return select_elements(he, utf8_to_utf16(selector), callback, param);
 }
 
 HLDOM_RESULT HTMLayoutSelectElementsW(HELEMENT he, LPCWSTR selector,
                                       HTMLayoutElementCallback callback, LPVOID param) {
-  if (selector == nullptr) return lookup_element(he) == nullptr ? HLDOM_INVALID_HANDLE
-                                                                 : HLDOM_INVALID_PARAMETER;
+  if (selector == nullptr)
+    return lookup_element(he) == nullptr ? HLDOM_INVALID_HANDLE : HLDOM_INVALID_PARAMETER;
   return select_elements(he, selector, callback, param);
 }
 

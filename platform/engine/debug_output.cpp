@@ -15,7 +15,9 @@ DebugSink& installed() {
 
 }  // namespace
 
-void set_debug_output(LPVOID param, LPHTMLAYOUT_DEBUG_OUTPUT sink) { installed() = {param, sink}; }
+void set_debug_output(LPVOID param, LPHTMLAYOUT_DEBUG_OUTPUT sink) {
+  installed() = {param, sink};
+}
 
 void debug_print(std::u16string_view line) {
   const DebugSink sink = installed();

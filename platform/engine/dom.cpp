@@ -9,7 +9,9 @@ Element::Element(std::string tag_name) : tag(std::move(tag_name)) {
   uid = register_element(this);
 }
 
-Element::~Element() { unregister_element(uid); }
+Element::~Element() {
+  unregister_element(uid);
+}
 
 Element* parent_of(const Element& element) {
   if (element.parent != nullptr) return element.parent;

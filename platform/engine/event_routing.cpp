@@ -82,10 +82,10 @@ bool send_behavior_event(Element& element, UINT code, Element* source, UINT_PTR 
 bool post_behavior_event(Element& element, UINT code, Element* source, UINT_PTR reason) {
   View* view = view_of(element);
   if (view == nullptr) return false;
-  view->posted.push_back(PostedEvent{element.uid, source != nullptr ? source->uid : 0, code, reason});
+  view->posted.push_back(
+      PostedEvent{element.uid, source != nullptr ? source->uid : 0, code, reason});
   if (!view->wake_pending) {
-    view->wake_pending =
-        host::post_message(view->window, kEngineMessage, kWakePostedEvents, 0);
+    view->wake_pending = host::post_message(view->window, kEngineMessage, kWakePostedEvents, 0);
   }
   return true;
 }

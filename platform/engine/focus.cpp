@@ -20,7 +20,9 @@ Element* focusable_at_or_above(Element& element) {
   return nullptr;
 }
 
-Element* focused_element(const View& view) { return lookup_uid(view.focus); }
+Element* focused_element(const View& view) {
+  return lookup_uid(view.focus);
+}
 
 void set_focus(View& view, Element* element, bool by_mouse) {
   const HWND window = view.window;

@@ -9,6 +9,8 @@ bool post_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   return win::PostMessageW(window, message, wparam, lparam) != 0;
 }
 
-void invalidate(HWND window) { win::InvalidateRect(window, nullptr, 0); }
+void invalidate(HWND window) {
+  win::InvalidateRect(window, nullptr, 0);
+}
 
 }  // namespace korvel::engine::host

@@ -9,14 +9,18 @@ namespace {
 
 constexpr std::string_view kFrameStandIn = "korvel-frame";
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool is_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
 
 bool starts_with_nocase(std::string_view text, std::size_t at, std::string_view word) {
   if (text.size() - at < word.size()) return false;
   return ascii_lower(text.substr(at, word.size())) == word;
 }
 
-bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_letter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // The name of an element whose content is text, not markup, when the tag at
 // name_start opens one.

@@ -16,7 +16,9 @@ bool is_void(std::string_view tag) {
   return false;
 }
 
-bool is_raw_text(std::string_view tag) { return tag == "script" || tag == "style"; }
+bool is_raw_text(std::string_view tag) {
+  return tag == "script" || tag == "style";
+}
 
 struct StateName {
   UINT bit;
@@ -30,11 +32,20 @@ constexpr StateName kStateNames[] = {
 void append_escaped(std::string& out, std::string_view text, bool in_attribute) {
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += in_attribute ? "<" : "&lt;"; break;
-      case '>': out += in_attribute ? ">" : "&gt;"; break;
-      case '"': out += in_attribute ? "&quot;" : "\""; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += in_attribute ? "<" : "&lt;";
+        break;
+      case '>':
+        out += in_attribute ? ">" : "&gt;";
+        break;
+      case '"':
+        out += in_attribute ? "&quot;" : "\"";
+        break;
+      default:
+        out += c;
     }
   }
 }

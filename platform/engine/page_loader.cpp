@@ -70,8 +70,9 @@ void load_frame(HWND window, std::uint32_t frame_uid) {
   page->url = uri;
   page->frame = frame;
   page->view = view;
-  page->root = parse_page(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
-                          depth_of(*frame) + 1);
+  page->root =
+      parse_page(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
+                 depth_of(*frame) + 1);
   set_document(*page->root, page.get());
   const std::uint32_t root_uid = page->root->uid;
   frame->frame_page = std::move(page);

@@ -9,7 +9,9 @@ UINT ValueInit(VALUE* value) {
   return HV_OK;
 }
 
-UINT ValueClear(VALUE* value) { return ValueInit(value); }
+UINT ValueClear(VALUE* value) {
+  return ValueInit(value);
+}
 
 UINT ValueStringDataSet(VALUE* value, LPCWSTR chars, UINT length) {
   if (value == nullptr || (chars == nullptr && length != 0)) return HV_BAD_PARAMETER;

@@ -13,12 +13,13 @@ struct PseudoClass {
   UINT state;
 };
 constexpr PseudoClass kPseudoClasses[] = {
-    {u"current", STATE_CURRENT},     {u"checked", STATE_CHECKED},
-    {u"expanded", STATE_EXPANDED},   {u"collapsed", STATE_COLLAPSED},
-    {u"disabled", STATE_DISABLED},   {u"focus", STATE_FOCUS},
+    {u"current", STATE_CURRENT},     {u"checked", STATE_CHECKED},   {u"expanded", STATE_EXPANDED},
+    {u"collapsed", STATE_COLLAPSED}, {u"disabled", STATE_DISABLED}, {u"focus", STATE_FOCUS},
 };
 
-bool is_space(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
+bool is_space(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
 
 bool is_name_char(char16_t c) {
   return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||

@@ -5,7 +5,9 @@
 namespace korvel::engine {
 namespace {
 
-bool is_alpha(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool is_alpha(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
 
 // Length of the scheme including its ':', or 0.
 std::size_t scheme_length(std::u16string_view url) {
@@ -68,7 +70,8 @@ std::u16string resolve_url(std::u16string_view base, std::u16string_view referen
     const std::size_t base_end = base_path.find_first_of(u"?#");
     const std::u16string_view folder_of = base_path.substr(0, base_end);
     const std::size_t slash = folder_of.rfind(u'/');
-    merged = slash == std::u16string_view::npos ? u"" : std::u16string(folder_of.substr(0, slash + 1));
+    merged =
+        slash == std::u16string_view::npos ? u"" : std::u16string(folder_of.substr(0, slash + 1));
     merged += path;
   }
   return std::u16string(scheme) + remove_dot_segments(merged) + std::u16string(suffix);

@@ -13,8 +13,12 @@
 namespace korvel::engine {
 namespace {
 
-int low_signed(LPARAM value) { return static_cast<std::int16_t>(value & 0xFFFF); }
-int high_signed(LPARAM value) { return static_cast<std::int16_t>((value >> 16) & 0xFFFF); }
+int low_signed(LPARAM value) {
+  return static_cast<std::int16_t>(value & 0xFFFF);
+}
+int high_signed(LPARAM value) {
+  return static_cast<std::int16_t>((value >> 16) & 0xFFFF);
+}
 
 bool contains(const RECT& box, int x, int y) {
   return x >= box.left && x < box.right && y >= box.top && y < box.bottom;
@@ -110,8 +114,7 @@ bool key_message(View& view, UINT message, WPARAM wparam) {
   if (target == nullptr && view.page != nullptr) target = view.page->root.get();
   if (target == nullptr) return false;
   KEY_PARAMS record{};
-  record.cmd = message == win::WM_KEYDOWN ? KEY_DOWN : message == win::WM_KEYUP ? KEY_UP
-                                                                        : KEY_CHAR;
+  record.cmd = message == win::WM_KEYDOWN ? KEY_DOWN : message == win::WM_KEYUP ? KEY_UP : KEY_CHAR;
   record.target = handle_of(target);
   record.key_code = static_cast<UINT>(wparam);
   record.alt_state = view.keyboard_state;

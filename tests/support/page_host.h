@@ -15,6 +15,7 @@
 
 #include "platform/engine/htmlayout.h"
 #include "platform/engine/layout_report.h"
+#include "platform/engine/text_utf.h"
 #include "platform/win/scripted_display.h"
 #include "platform/win/win32.h"
 
@@ -26,8 +27,7 @@ using engine::HELEMENT;
 inline std::string id_of(HELEMENT he) {
   engine::LPCWSTR value = nullptr;
   engine::HTMLayoutGetAttributeByName(he, "id", &value);
-  return value == nullptr ? ""
-                          : std::string(value, value + std::char_traits<char16_t>::length(value));
+  return value == nullptr ? "" : engine::utf16_to_utf8(value);
 }
 
 struct DataRequest {
@@ -91,7 +91,7 @@ class PageHost : public ::testing::Test {
   HELEMENT by_id(const char* id, HELEMENT from = nullptr) const {
     if (from == nullptr && id_of(root()) == id) return root();
     HELEMENT found = nullptr;
-    const std::u16string wide(id, id + std::char_traits<char>::length(id));
+    const std::u16string wide = engine::utf8_to_utf16(id);
     engine::HTMLayoutVisitElements(
         from != nullptr ? from : root(), nullptr, "id", wide.c_str(),
         [](HELEMENT he, engine::LPVOID param) -> engine::BOOL {
@@ -105,8 +105,7 @@ class PageHost : public ::testing::Test {
   // The ids of every match of selector below from, in document order.
   std::vector<std::string> ids_matching(const char* selector, HELEMENT from = nullptr) const {
     std::vector<std::string> ids;
-    engine::HTMLayoutSelectElements(from != nullptr ? from : root(), selector,
-                                    &collect_id, &ids);
+    engine::HTMLayoutSelectElements(from != nullptr ? from : root(), selector, &collect_id, &ids);
     return ids;
   }
 
@@ -194,8 +193,8 @@ class PageHost : public ::testing::Test {
     return win::DefWindowProcW(hwnd, message, wparam, lparam);
   }
 
-  static win::LRESULT host_notify(win::UINT /*message*/, win::WPARAM /*wparam*/,
-                                  win::LPARAM lparam, win::LPVOID param) {
+  static win::LRESULT host_notify(win::UINT /*message*/, win::WPARAM /*wparam*/, win::LPARAM lparam,
+                                  win::LPVOID param) {
     auto* host = static_cast<PageHost*>(param);
     const auto* header = reinterpret_cast<const win::NMHDR*>(lparam);
     if (header->code == engine::HLN_LOAD_DATA) {

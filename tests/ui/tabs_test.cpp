@@ -66,12 +66,18 @@ class Tabs : public test::PageHost {
 
   void open(const std::string& strip) {
     load(page(strip));
-    report({{"tabs", {0, 0, 300, 200}},   {"strip", {0, 0, 300, 20}},
-            {"t1", {0, 0, 50, 20}},       {"t1_label", {5, 2, 45, 18}},
-            {"t2", {50, 0, 100, 20}},     {"t2_label", {55, 2, 95, 18}},
-            {"t3", {100, 0, 150, 20}},    {"t3_label", {105, 2, 145, 18}},
-            {"x", {150, 0, 200, 20}},     {"p1", {0, 20, 300, 200}},
-            {"in_panel", {10, 30, 60, 50}}, {"outside", {0, 210, 300, 300}}});
+    report({{"tabs", {0, 0, 300, 200}},
+            {"strip", {0, 0, 300, 20}},
+            {"t1", {0, 0, 50, 20}},
+            {"t1_label", {5, 2, 45, 18}},
+            {"t2", {50, 0, 100, 20}},
+            {"t2_label", {55, 2, 95, 18}},
+            {"t3", {100, 0, 150, 20}},
+            {"t3_label", {105, 2, 145, 18}},
+            {"x", {150, 0, 200, 20}},
+            {"p1", {0, 20, 300, 200}},
+            {"in_panel", {10, 30, 60, 50}},
+            {"outside", {0, 210, 300, 300}}});
     pump();
     posted().clear();
     engine_answers.clear();
@@ -91,7 +97,8 @@ class Tabs : public test::PageHost {
   }
   std::string expanded_panel() const {
     const auto expanded = with_state(engine::STATE_EXPANDED, {"p1", "p2", "p3"});
-    return expanded.size() == 1 ? expanded[0] : "<" + std::to_string(expanded.size()) + " expanded>";
+    return expanded.size() == 1 ? expanded[0]
+                                : "<" + std::to_string(expanded.size()) + " expanded>";
   }
   std::vector<std::string> carrying_selected(std::vector<const char*> candidates) const {
     std::vector<std::string> out;
@@ -141,8 +148,9 @@ TEST_F(Tabs, AttachingSelectsTheInitialTab) {
 }
 
 TEST_F(Tabs, ArrowsHomeAndEndSkipDisabledTabsWhileTheTabsHaveFocus) {
-  open("<li id=t1 panel=p1 selected>1</li><li id=t2 panel=p2 disabled>2</li>"
-       "<li id=t3 panel=p3>3</li>");
+  open(
+      "<li id=t1 panel=p1 selected>1</li><li id=t2 panel=p2 disabled>2</li>"
+      "<li id=t3 panel=p3>3</li>");
   click(150, 150);  // on the panel: the focus goes to the tabs element
   ASSERT_NE(state_of("tabs") & engine::STATE_FOCUS, 0u);
   struct Step {
@@ -162,8 +170,9 @@ TEST_F(Tabs, ArrowsHomeAndEndSkipDisabledTabsWhileTheTabsHaveFocus) {
 }
 
 TEST_F(Tabs, SteppingPastDisabledTabsOrOntoATabWithoutPanelChangesNothing) {
-  open("<li id=t1 panel=p1 disabled>1</li><li id=t2 panel=p2 disabled>2</li>"
-       "<li id=t3 panel=p3 selected>3</li>");
+  open(
+      "<li id=t1 panel=p1 disabled>1</li><li id=t2 panel=p2 disabled>2</li>"
+      "<li id=t3 panel=p3 selected>3</li>");
   focus("t3");
   EXPECT_TRUE(press(kHome));  // ends on t3 itself
   EXPECT_EQ(current_tab(), "t3");

@@ -185,7 +185,7 @@ TEST_F(Events, APressAndReleaseOnOneButtonClickIt) {
   deliveries().clear();
   mouse(win::MouseAction::kLeftDown, 20, 60);
   mouse(win::MouseAction::kLeftUp, 150, 20);  // released elsewhere
-  click(20, 100);                              // disabled
+  click(20, 100);                             // disabled
   EXPECT_TRUE(of_group(HANDLE_BEHAVIOR_EVENT).empty());
 }
 

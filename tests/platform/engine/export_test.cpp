@@ -18,8 +18,7 @@ std::string key_of(HELEMENT he) {
 
 TEST_F(Export, KeysStatesUrlsAndFramePages) {
   resources[u"/res/f/page.html"] = "<body><img id=pic src=\"korvel:G1TG\">";
-  load("<body><p id=p title='a\"b'>x &amp; y</p><div id=c><frame id=f src=f/page.html>",
-       u"/res/");
+  load("<body><p id=p title='a\"b'>x &amp; y</p><div id=c><frame id=f src=f/page.html>", u"/res/");
   HTMLayoutSetElementState(by_id("p"), STATE_CURRENT | STATE_EXPANDED, 0, 1);
   const std::string html = export_page_html(window);
   const std::string p = "<p id=\"p\" title=\"a&quot;b\" data-korvel-key=\"" + key_of(by_id("p")) +

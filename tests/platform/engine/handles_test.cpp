@@ -46,7 +46,8 @@ std::vector<std::pair<const char*, std::function<HLDOM_RESULT()>>> every_operati
       {"SetState", [=] { return HTMLayoutSetElementState(he, STATE_FOCUS, 0, 1); }},
       {"SetText", [=] { return HTMLayoutSetElementInnerText16(he, u"x", 1); }},
       {"GetText", [=] { return HTMLayoutGetElementInnerText16(he, &wide); }},
-      {"SetHtml", [=] { return HTMLayoutSetElementHtml(he, reinterpret_cast<const BYTE*>("<b>"), 3, 0); }},
+      {"SetHtml",
+       [=] { return HTMLayoutSetElementHtml(he, reinterpret_cast<const BYTE*>("<b>"), 3, 0); }},
       {"GetHtml", [=] { return HTMLayoutGetElementHtml(he, &narrow, 1); }},
       {"Update", [=] { return HTMLayoutUpdateElement(he, 1); }},
       {"Parent", [=] { return HTMLayoutGetParentElement(he, &other); }},
@@ -56,11 +57,13 @@ std::vector<std::pair<const char*, std::function<HLDOM_RESULT()>>> every_operati
       {"Select", [=] { return HTMLayoutSelectElements(he, "*", count_calls, &calls); }},
       {"SelectW", [=] { return HTMLayoutSelectElementsW(he, u"*", count_calls, &calls); }},
       {"SelectParent", [=] { return HTMLayoutSelectParent(he, "*", 0, &other); }},
-      {"Visit", [=] { return HTMLayoutVisitElements(he, nullptr, "id", nullptr, count_calls, &calls, 0); }},
+      {"Visit",
+       [=] { return HTMLayoutVisitElements(he, nullptr, "id", nullptr, count_calls, &calls, 0); }},
       {"Send", [=] { return HTMLayoutSendEvent(he, 0x92, he, 0, &flag); }},
       {"Post", [=] { return HTMLayoutPostEvent(he, 0x90, he, 0); }},
       {"Method", [=] { return HTMLayoutCallBehaviorMethod(he, &method); }},
-      {"Attach", [=] { return HTMLayoutAttachEventHandlerEx(he, count_events, &calls, HANDLE_ALL); }},
+      {"Attach",
+       [=] { return HTMLayoutAttachEventHandlerEx(he, count_events, &calls, HANDLE_ALL); }},
       {"Detach", [=] { return HTMLayoutDetachEventHandler(he, count_events, &calls); }},
   };
 }
@@ -96,7 +99,8 @@ TEST_F(Handles, NoOperationFollowsANullStaleOrMadeUpHandle) {
   HTMLayoutSetElementInnerText16(by_id("gone"), u"", 0);
   HTMLayoutSetElementHtml(by_id("gone"), reinterpret_cast<const BYTE*>("x"), 1, SOH_REPLACE);
   ASSERT_EQ(by_id("gone"), nullptr);
-  const HELEMENT made_up[] = {nullptr, stale, reinterpret_cast<HELEMENT>(std::uintptr_t{0x7FFFFFF0}),
+  const HELEMENT made_up[] = {nullptr, stale,
+                              reinterpret_cast<HELEMENT>(std::uintptr_t{0x7FFFFFF0}),
                               reinterpret_cast<HELEMENT>(~std::uintptr_t{0})};
   for (HELEMENT he : made_up) {
     for (const auto& [name, operation] : every_operation(he)) {

@@ -19,16 +19,17 @@ std::vector<std::u16string> uris(const std::vector<test::DataRequest>& requests)
 TEST_F(Loading, EveryResourceIsAskedOfTheHostWithItsUrlResolved) {
   resources[u"/korvel_res/frame_content/g1tg.html"] =
       "<link rel=\"Stylesheet icon\" href=\"../pic.css\"><img id=pic src=\"korvel:G1TG\">";
-  load("<head><link rel=stylesheet href=main.css><link rel=icon href=x.ico></head>"
-       "<body><img src=\"/abs.png\"><img src=''><div id=content>"
-       "<frame src=\"frame_content/g1tg.html\"></div>",
-       u"/korvel_res/");
-  const std::vector<std::u16string> expected{
-      u"/korvel_res/main.css", u"/abs.png", u"/korvel_res/frame_content/g1tg.html",
-      u"/korvel_res/pic.css", u"korvel:G1TG"};
+  load(
+      "<head><link rel=stylesheet href=main.css><link rel=icon href=x.ico></head>"
+      "<body><img src=\"/abs.png\"><img src=''><div id=content>"
+      "<frame src=\"frame_content/g1tg.html\"></div>",
+      u"/korvel_res/");
+  const std::vector<std::u16string> expected{u"/korvel_res/main.css", u"/abs.png",
+                                             u"/korvel_res/frame_content/g1tg.html",
+                                             u"/korvel_res/pic.css", u"korvel:G1TG"};
   EXPECT_EQ(uris(requests), expected);
-  const std::vector<UINT> types{HLRT_DATA_STYLE, HLRT_DATA_IMAGE, HLRT_DATA_HTML,
-                                HLRT_DATA_STYLE, HLRT_DATA_IMAGE};
+  const std::vector<UINT> types{HLRT_DATA_STYLE, HLRT_DATA_IMAGE, HLRT_DATA_HTML, HLRT_DATA_STYLE,
+                                HLRT_DATA_IMAGE};
   for (std::size_t i = 0; i < requests.size() && i < types.size(); ++i) {
     EXPECT_EQ(requests[i].type, types[i]) << i;
   }
@@ -57,8 +58,8 @@ TEST_F(Loading, AFrameHoldsItsPageAsItsOnlyChild) {
 
   // The climb from inside ends at the window's root.
   HELEMENT current = deep;
-  for (HELEMENT parent = nullptr; HTMLayoutGetParentElement(current, &parent) == HLDOM_OK &&
-                                  parent != nullptr;) {
+  for (HELEMENT parent = nullptr;
+       HTMLayoutGetParentElement(current, &parent) == HLDOM_OK && parent != nullptr;) {
     current = parent;
   }
   EXPECT_EQ(current, root());
@@ -142,8 +143,9 @@ TEST_F(Loading, BehavioursAreAskedForByNameAndAttachedWhenFilled) {
     request.elementEvents = 0x307;
   };
   resources[u"/pages/f.html"] = "<body><div id=framed behavior=tabs></div>";
-  load("<body><div id=a behavior=\"tabs extra\"></div><div id=b behavior=Tabs></div>"
-       "<frame src=f.html>");
+  load(
+      "<body><div id=a behavior=\"tabs extra\"></div><div id=b behavior=Tabs></div>"
+      "<frame src=f.html>");
   const std::vector<std::string> asked{"tabs", "extra", "Tabs", "tabs"};
   EXPECT_EQ(attach_requests, asked);
   EXPECT_EQ(log, (std::vector<std::string>{"attach a", "attach framed"}));

@@ -68,12 +68,13 @@ TEST_F(Selectors, OutsideTheSubsetMatchNothing) {
   for (const char* selector : {"", ">li", "li >", "li:hover", "[panel~=x]", "[panel=", "li,",
                                ":root>[name=]", "li::before", "li + li", "[=x]", "a)b"}) {
     int calls = 0;
-    EXPECT_EQ(HTMLayoutSelectElements(root(), selector,
-                                      [](HELEMENT, LPVOID param) -> BOOL {
-                                        ++*static_cast<int*>(param);
-                                        return 0;
-                                      },
-                                      &calls),
+    EXPECT_EQ(HTMLayoutSelectElements(
+                  root(), selector,
+                  [](HELEMENT, LPVOID param) -> BOOL {
+                    ++*static_cast<int*>(param);
+                    return 0;
+                  },
+                  &calls),
               HLDOM_INVALID_PARAMETER)
         << selector;
     EXPECT_EQ(calls, 0) << selector;
@@ -125,12 +126,9 @@ TEST_F(Selectors, VisitingByAttribute) {
     DWORD depth;
     std::vector<std::string> expected;
   } cases[] = {
-      {nullptr, "panel", nullptr, 0, {"t1", "t2", "t3"}},
-      {nullptr, "panel", u"p2", 0, {"t2"}},
-      {"div", "id", nullptr, 0, {"tabs", "p1", "p2"}},
-      {"*", "name", nullptr, 1, {}},
-      {nullptr, "name", nullptr, 2, {"p1", "p2"}},
-      {nullptr, "id", u"P1", 0, {}},
+      {nullptr, "panel", nullptr, 0, {"t1", "t2", "t3"}}, {nullptr, "panel", u"p2", 0, {"t2"}},
+      {"div", "id", nullptr, 0, {"tabs", "p1", "p2"}},    {"*", "name", nullptr, 1, {}},
+      {nullptr, "name", nullptr, 2, {"p1", "p2"}},        {nullptr, "id", u"P1", 0, {}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> ids;
