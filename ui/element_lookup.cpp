@@ -2,7 +2,7 @@
 // downwards, and upwards through the ancestors.
 #include <string>
 
-#include "platform/engine/text_utf.h"
+#include "platform/win/text_conversion.h"
 #include "ui/dom_element.h"
 #include "ui/selector_format.h"
 
@@ -10,9 +10,9 @@ namespace korvel::htmlayout::dom {
 
 HELEMENT element::get_element_by_id(const char* id) const {
   if (he_ == nullptr || id == nullptr) return nullptr;
-  // The ANSI code page is UTF-8 here; the text is converted whole whatever its
-  // length, so short and long ids go the same way.
-  const std::u16string wide_id = engine::utf8_to_utf16(id);
+  // The thread's ANSI code page is UTF-8 here; the text is converted whole
+  // whatever its length, so short and long ids go the same way.
+  const std::u16string wide_id = win::utf8_to_utf16(id);
   find_first_callback found;
   engine::HTMLayoutVisitElements(he_, nullptr, "id", wide_id.c_str(), callback_function, &found, 0);
   return found.hfound;

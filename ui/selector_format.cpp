@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/engine/text_utf.h"
+#include "platform/win/text_conversion.h"
 
 namespace korvel::htmlayout {
 namespace {
@@ -37,7 +37,7 @@ class BoundedWriter {
 };
 
 std::u16string as_wide(const char* text) {
-  return text == nullptr ? u"" : engine::utf8_to_utf16(text);
+  return text == nullptr ? u"" : win::utf8_to_utf16(text);
 }
 std::u16string as_wide(const char16_t* text) {
   return text == nullptr ? u"" : text;
@@ -46,7 +46,7 @@ std::string as_narrow(const char* text) {
   return text == nullptr ? "" : text;
 }
 std::string as_narrow(const char16_t* text) {
-  return text == nullptr ? "" : engine::utf16_to_utf8(text);
+  return text == nullptr ? "" : win::utf16_to_utf8(text);
 }
 
 template <typename Unit, typename OwnText, typename OtherText>

@@ -148,6 +148,10 @@ LRESULT HTMLayoutProcND(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
         taken = key_message(*view, message, wparam);
         break;
       case win::WM_DESTROY:
+        // The page goes with its window; its handlers hear of it first.
+        if (view->page != nullptr && view->page->root != nullptr) {
+          detach_subtree(*view->page->root);
+        }
         forget_view(window);
         break;
       default:

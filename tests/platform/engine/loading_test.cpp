@@ -158,6 +158,14 @@ TEST_F(Loading, BehavioursAreAskedForByNameAndAttachedWhenFilled) {
   load("<body>");
   EXPECT_EQ(log, (std::vector<std::string>{"attach a", "attach framed", "attach c", "detach a",
                                            "detach c", "detach framed"}));
+
+  // Destroying the window takes its page, with notices.
+  log.clear();
+  load("<body><div id=last behavior=tabs></div>");
+  win::DestroyWindow(window);
+  EXPECT_EQ(log, (std::vector<std::string>{"attach last", "detach last"}));
+  HELEMENT gone = nullptr;
+  EXPECT_EQ(HTMLayoutGetRootElement(window, &gone), HLDOM_INVALID_HWND);
 }
 
 }  // namespace
