@@ -1,0 +1,50 @@
+// The engine's one door to the window system: the host window's types and
+// message numbers, and the two things the engine asks of the window that
+// hosts a page (post work to its queue, mark it for repainting).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win/win_types.h"
+
+namespace korvel::engine {
+
+using win::BOOL;
+using win::BYTE;
+using win::DWORD;
+using win::HDC;
+using win::HWND;
+using win::LONG;
+using win::LPARAM;
+using win::LPCSTR;
+using win::LPCWSTR;
+using win::LPVOID;
+using win::LRESULT;
+using win::NMHDR;
+using win::POINT;
+using win::RECT;
+using win::UINT;
+using win::UINT_PTR;
+using win::WCHAR;
+using win::WPARAM;
+
+constexpr UINT kWmChar = 0x0102;
+// Keys the engine tracks itself for the keyboard state of its events.
+constexpr UINT kVkShift = 0x10;
+constexpr UINT kVkControl = 0x11;
+constexpr UINT kVkMenu = 0x12;
+// Mouse message wParam flags.
+constexpr WPARAM kMkLeftButton = 0x0001;
+constexpr WPARAM kMkShift = 0x0004;
+constexpr WPARAM kMkControl = 0x0008;
+
+namespace host {
+
+// Posts a message to the window's queue, for the UI thread to dispatch later.
+// Any thread.
+bool post_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// Marks the whole window for repainting.
+void invalidate(HWND window);
+
+}  // namespace host
+}  // namespace korvel::engine

@@ -1,0 +1,93 @@
+#include "platform/engine/layout_report.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include "platform/engine/element_handles.h"
+#include "platform/engine/event_routing.h"
+#include "platform/engine/host_bridge.h"
+#include "platform/engine/view.h"
+
+namespace korvel::engine {
+namespace {
+
+struct Mailbox {
+  std::mutex mutex;
+  std::map<HWND, LayoutReport> waiting;
+};
+
+Mailbox& mailbox() {
+  static auto* instance = new Mailbox;
+  return *instance;
+}
+
+bool own_rule_visible(const Element& element) {
+  for (const Element* current = &element; current != nullptr; current = parent_of(*current)) {
+    if ((current->state & STATE_COLLAPSED) != 0) return false;
+    if (find_attribute(*current, "hidden") != nullptr) return false;
+  }
+  return true;
+}
+
+bool in_window(const Element& element, HWND window) {
+  const View* view = view_of(element);
+  return view != nullptr && view->window == window;
+}
+
+}  // namespace
+
+bool element_visible(const Element& element) {
+  return element.reported ? element.visible : own_rule_visible(element);
+}
+
+void apply_layout_report(HWND window, const LayoutReport& report) {
+  View* view = find_view(window);
+  if (view == nullptr) return;
+  view->min_width = report.min_width;
+  view->min_height = report.min_height;
+  struct Change {
+    std::uint32_t uid;
+    bool shown;
+  };
+  std::vector<Change> changes;
+  for (const ReportedBox& reported : report.boxes) {
+    Element* element = lookup_uid(reported.key);
+    if (element == nullptr || !in_window(*element, window)) continue;
+    const bool was_visible = element_visible(*element);
+    element->reported = true;
+    element->box = reported.box;
+    element->visible = reported.visible;
+    if (was_visible != reported.visible) changes.push_back({reported.key, reported.visible});
+  }
+  for (const Change& change : changes) {
+    Element* element = lookup_uid(change.uid);
+    if (element == nullptr) continue;
+    BEHAVIOR_EVENT_PARAMS record{VISIUAL_STATUS_CHANGED, handle_of(element), handle_of(element),
+                                 change.shown ? 1u : 0u};
+    route_to_element(*element, HANDLE_BEHAVIOR_EVENT, &record, &record.cmd);
+  }
+  if (find_view(window) != nullptr) host::invalidate(window);
+}
+
+void submit_layout_report(HWND window, LayoutReport report) {
+  {
+    std::lock_guard<std::mutex> lock(mailbox().mutex);
+    mailbox().waiting[window] = std::move(report);
+  }
+  host::post_message(window, kEngineMessage, kWakeLayoutReport, 0);
+}
+
+void apply_submitted_report(HWND window) {
+  std::optional<LayoutReport> report;
+  {
+    std::lock_guard<std::mutex> lock(mailbox().mutex);
+    auto it = mailbox().waiting.find(window);
+    if (it == mailbox().waiting.end()) return;
+    report = std::move(it->second);
+    mailbox().waiting.erase(it);
+  }
+  apply_layout_report(window, *report);
+}
+
+}  // namespace korvel::engine
