@@ -32,12 +32,22 @@ class Archive {
   // Offers a payload to each decoder in order; the first that recognises it
   // wins, else it becomes an "unknow" element. All three outputs given means
   // rebuild mode. The payload has kPayloadSlack readable bytes after length.
+  // The outermost call in rebuild mode clears rebuild_failed first.
   void dispatch_content(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
                         ByteBuffer* out_buffer = nullptr, std::uint32_t* out_decoded_size = nullptr,
                         std::uint32_t* out_stored_size = nullptr);
 
   // The decoders, in dispatch order. Each returns 1 when it recognised the
   // payload (and then did all its work), else 0 with nothing changed.
+  //
+  // Rebuild mode: a recognising decoder leaves a new buffer holding at least
+  // the stored size's bytes (the payload, then zero slack) and both sizes.
+  // When it cannot rebuild the payload so that our decoders read it back as
+  // it was (an inner rebuild failed, data that fits no chunk form, a zlib
+  // error...), it still returns 1 but sets rebuild_failed and leaves the
+  // buffer empty and both sizes 0. A container treats an inner rebuild that
+  // set the flag, or that left an empty buffer or one shorter than its
+  // stored size, as failed, and fails in turn; so the flag reaches the top.
   int decode_pack(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
                   ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                   std::uint32_t* out_stored_size);
@@ -51,7 +61,11 @@ class Archive {
                  ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                  std::uint32_t* out_stored_size);
 
-  std::string base_path;           // index path without its extension
+  // Marks the rebuild under way as failed and empties the three outputs.
+  void fail_rebuild(ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                    std::uint32_t* out_stored_size);
+
+  std::string base_path;              // index path without its extension
   std::int32_t first_bin_number = 0;  // -1: one data file "%s.bin"; 0: "%s%d.bin" series
   std::uint32_t entry_count = 0;
   std::vector<IndexEntry> entries;  // host byte order
@@ -60,6 +74,10 @@ class Archive {
   ByteBuffer image;  // the requested item, image_size bytes then 4 zero bytes
   std::uint32_t image_size = 0;
   ModelView model_view;
+
+  // Set during a rebuild when some level could not be re-encoded readably;
+  // the rebuilt payload must then not be written anywhere.
+  bool rebuild_failed = false;
 
   // Why the last open or load failed, for tools that tell the user.
   std::string error;

@@ -18,6 +18,15 @@ constexpr std::uint32_t kPayloadSlack = 256;
 // payload is shown as unknown instead of recursing further.
 constexpr int kMaxContainerDepth = 32;
 
+// Deflate cannot expand its input by more than 1032 to 1 (a 258-byte match
+// in two bits). A zlib chunk stream that claims more decoded bytes than its
+// chunks could ever hold is refused before its output is allocated.
+constexpr std::uint64_t kMaxDeflateExpansion = 1032;
+
+// Largest decoded size of one zlib chunk stream that we allocate; game
+// entries are far smaller, so a larger claim is taken as malformed.
+constexpr std::uint64_t kMaxDecodedStreamLength = 0x40000000;
+
 // The FileStream buffer every caller opens with.
 constexpr std::uint32_t kStreamBufferCapacity = 0x1000000;
 
