@@ -58,8 +58,8 @@ void Archive::dispatch_content(ContentNode* parent, const std::uint8_t* payload,
   // rather than letting a crafted archive exhaust the stack.
   if (dispatch_depth_ < kMaxContainerDepth) {
     DepthGuard guard(dispatch_depth_);
-    using Decoder = int (Archive::*)(ContentNode*, const std::uint8_t*, std::uint32_t, ByteBuffer*,
-                                     std::uint32_t*, std::uint32_t*);
+    using Decoder = int (Archive::*)(ContentNode*, const std::uint8_t*, std::uint32_t,
+                                     ByteBuffer*, std::uint32_t*, std::uint32_t*);
     static constexpr Decoder kDecoders[] = {&Archive::decode_pack, &Archive::decode_zlib,
                                             &Archive::decode_g1t, &Archive::decode_g1m};
     for (Decoder decoder : kDecoders) {
