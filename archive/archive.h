@@ -45,9 +45,10 @@ class Archive {
   // When it cannot rebuild the payload so that our decoders read it back as
   // it was (an inner rebuild failed, data that fits no chunk form, a zlib
   // error...), it still returns 1 but sets rebuild_failed and leaves the
-  // buffer empty and both sizes 0. A container treats an inner rebuild that
-  // set the flag, or that left an empty buffer or one shorter than its
-  // stored size, as failed, and fails in turn; so the flag reaches the top.
+  // buffer empty and both sizes 0. Dispatch takes a recognising decoder that
+  // left an empty buffer, or one shorter than its stored size, as failed in
+  // the same way. A container whose inner dispatch set the flag fails in
+  // turn, so the flag reaches the top: the caller must then write nothing.
   int decode_pack(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
                   ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                   std::uint32_t* out_stored_size);

@@ -69,6 +69,52 @@ PackItem read_pack_item(const ByteReader& payload, std::uint32_t index) {
   return item;
 }
 
+PackRebuilder::PackRebuilder(const ByteReader& payload, std::uint32_t header_length)
+    : payload_(payload), header_length_(header_length) {
+  rebuilt_.reserve(static_cast<std::size_t>(payload.size()) + kPayloadSlack);
+  if (payload.has(0, header_length)) {
+    rebuilt_.assign(payload.data(), payload.data() + header_length);
+  }
+}
+
+bool PackRebuilder::add_item(std::uint32_t index, const PackItem& old_item,
+                             const std::uint8_t* content, std::uint32_t content_size) {
+  // Unchanged items keep their recorded size, so an unchanged pack comes
+  // back byte for byte.
+  const bool unchanged =
+      content_size == old_item.size && payload_.bytes_equal(old_item.offset, content, content_size);
+  const std::uint32_t recorded_size = unchanged ? old_item.recorded_size : content_size;
+  const std::uint64_t position = rebuilt_.size();
+  const std::uint64_t end =
+      position + std::max<std::uint64_t>(content_size, taken_size(index, recorded_size));
+  if (end > kMaxPayloadLength) return false;
+  ByteWriter pairs(rebuilt_.data(), header_length_, payload_.big_endian());
+  if (!pairs.write_u32(pair_offset(index), static_cast<std::uint32_t>(position)) ||
+      !pairs.write_u32(pair_offset(index) + kPairSizeOffset, recorded_size)) {
+    return false;
+  }
+  rebuilt_.insert(rebuilt_.end(), content, content + content_size);
+  rebuilt_.resize(static_cast<std::size_t>(end), 0);
+  return true;
+}
+
+bool PackRebuilder::finish(ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                           std::uint32_t* out_stored_size) {
+  const std::uint64_t length = rebuilt_.size();
+  std::uint32_t item_count = 0;
+  std::uint32_t header_length = 0;
+  if (!read_pack_header(ByteReader(rebuilt_.data(), length, payload_.big_endian()), &item_count,
+                        &header_length)) {
+    return false;
+  }
+  rebuilt_.resize(static_cast<std::size_t>(length) + kPayloadSlack, 0);
+  *out_buffer = std::move(rebuilt_);
+  rebuilt_.clear();
+  *out_decoded_size = static_cast<std::uint32_t>(length);
+  *out_stored_size = static_cast<std::uint32_t>(length);
+  return true;
+}
+
 int Archive::decode_pack(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
                          ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                          std::uint32_t* out_stored_size) {
@@ -80,12 +126,8 @@ int Archive::decode_pack(ContentNode* parent, const std::uint8_t* payload, std::
   const bool rebuild = is_rebuild(out_buffer, out_decoded_size, out_stored_size);
 
   // The rebuilt pack grows item by item: each item's place depends only on
-  // the items before it, so no item has to be kept until the end.
-  ByteBuffer rebuilt;
-  if (rebuild) {
-    rebuilt.reserve(static_cast<std::size_t>(length) + kPayloadSlack);
-    rebuilt.assign(payload, payload + header_length);
-  }
+  // the items before it, so no rebuilt item has to be kept until the end.
+  PackRebuilder rebuilder(reader, header_length);
   for (std::uint32_t i = 0; i < item_count; ++i) {
     const PackItem item = read_pack_item(reader, i);
     ContentNode* element = append_element(parent, vocab::kPack);
@@ -105,45 +147,15 @@ int Archive::decode_pack(ContentNode* parent, const std::uint8_t* payload, std::
     std::uint32_t inner_stored_size = 0;
     dispatch_content(element, copy.data(), item_length, &inner, &inner_decoded_size,
                      &inner_stored_size);
-    if (rebuild_failed || inner.size() < inner_stored_size) {
+    if (rebuild_failed || inner.size() < inner_stored_size ||
+        !rebuilder.add_item(i, item, inner.data(), inner_stored_size)) {
       fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
       return 1;
     }
-    // An unchanged item keeps the size its pair recorded, so that an
-    // unchanged pack comes back byte for byte.
-    const bool unchanged = inner_stored_size == item_length &&
-                           std::memcmp(inner.data(), copy.data(), item_length) == 0;
-    const std::uint32_t recorded_size = unchanged ? item.recorded_size : inner_stored_size;
-    const std::uint64_t position = rebuilt.size();
-    // Placement follows recognition's rule (item 0 unrounded), so that the
-    // rebuilt pack is read back the way it was written.
-    const std::uint64_t end =
-        position + std::max<std::uint64_t>(inner_stored_size, taken_size(i, recorded_size));
-    if (end > kMaxPayloadLength) {
-      fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
-      return 1;
-    }
-    ByteWriter pairs(rebuilt.data(), header_length, big_endian);
-    pairs.write_u32(pair_offset(i), static_cast<std::uint32_t>(position));
-    pairs.write_u32(pair_offset(i) + kPairSizeOffset, recorded_size);
-    rebuilt.insert(rebuilt.end(), inner.data(), inner.data() + inner_stored_size);
-    rebuilt.resize(static_cast<std::size_t>(end), 0);
   }
-  if (!rebuild) return 1;
-
-  const std::uint64_t rebuilt_length = rebuilt.size();
-  rebuilt.resize(static_cast<std::size_t>(rebuilt_length) + kPayloadSlack, 0);
-  std::uint32_t check_count = 0;
-  std::uint32_t check_header = 0;
-  // Items that shrank to nothing can leave a pack that is no longer one.
-  if (!read_pack_header(ByteReader(rebuilt.data(), rebuilt_length, big_endian), &check_count,
-                        &check_header)) {
+  if (rebuild && !rebuilder.finish(out_buffer, out_decoded_size, out_stored_size)) {
     fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
-    return 1;
   }
-  *out_buffer = std::move(rebuilt);
-  *out_decoded_size = static_cast<std::uint32_t>(rebuilt_length);
-  *out_stored_size = static_cast<std::uint32_t>(rebuilt_length);
   return 1;
 }
 

@@ -151,16 +151,21 @@ bool inflate_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& head
       continue;
     }
     uLongf produced = header.chunk_size;
-    int result;
     if (output.has(position, header.chunk_size)) {
       // The common case decodes in place: at most chunk_size bytes, all room.
-      result = ::uncompress(decoded + position, &produced, payload.data() + body, data_length);
+      if (::uncompress(decoded + position, &produced, payload.data() + body, data_length) !=
+          Z_OK) {
+        // A chunk that fails keeps nothing of what it decoded before failing.
+        std::memset(decoded + position, 0, header.chunk_size);
+        return false;
+      }
     } else {
       work.resize(header.chunk_size);
-      result = ::uncompress(work.data(), &produced, payload.data() + body, data_length);
+      if (::uncompress(work.data(), &produced, payload.data() + body, data_length) != Z_OK) {
+        return false;
+      }
       output.write_bytes(position, work.data(), std::min<std::uint64_t>(produced, room));
     }
-    if (result != Z_OK) return false;
     position += std::min<std::uint64_t>(produced, room);
   }
   return true;
@@ -235,6 +240,40 @@ bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint
   return true;
 }
 
+bool rebuild_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& header,
+                         const std::uint8_t* decoded, bool decoded_complete,
+                         const std::uint8_t* content, std::uint32_t content_size,
+                         ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                         std::uint32_t* out_stored_size) {
+  // Compared byte for byte: a checksum match alone could hide a change.
+  if (content_size == header.total_size && std::memcmp(content, decoded, header.total_size) == 0) {
+    *out_buffer = make_payload_buffer(payload.data(), static_cast<std::uint32_t>(payload.size()));
+    *out_decoded_size = header.total_size;
+    *out_stored_size = static_cast<std::uint32_t>(payload.size());
+    return true;
+  }
+  // Changed content would carry zeros where chunks could not be read; we
+  // refuse rather than write them over data another tool might still read.
+  if (!decoded_complete) return false;
+  ByteBuffer rebuilt;
+  std::uint32_t rebuilt_size = 0;
+  if (!deflate_zlib_stream(content, content_size, header.chunk_size, payload.big_endian(), &rebuilt,
+                           &rebuilt_size)) {
+    return false;
+  }
+  // Dispatch tries packs first; a stream that a pack would claim is unusable.
+  std::uint32_t pack_items = 0;
+  std::uint32_t pack_header = 0;
+  if (read_pack_header(ByteReader(rebuilt.data(), rebuilt_size, payload.big_endian()), &pack_items,
+                       &pack_header)) {
+    return false;
+  }
+  *out_buffer = std::move(rebuilt);
+  *out_decoded_size = content_size;
+  *out_stored_size = rebuilt_size;
+  return true;
+}
+
 int Archive::decode_zlib(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
                          ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                          std::uint32_t* out_stored_size) {
@@ -261,39 +300,11 @@ int Archive::decode_zlib(ContentNode* parent, const std::uint8_t* payload, std::
   std::uint32_t inner_stored_size = 0;
   dispatch_content(element, decoded.data(), header.total_size, &inner, &inner_decoded_size,
                    &inner_stored_size);
-  if (rebuild_failed || inner.size() < inner_stored_size) {
+  if (rebuild_failed || inner.size() < inner_stored_size ||
+      !rebuild_zlib_stream(reader, header, decoded.data(), complete, inner.data(),
+                           inner_stored_size, out_buffer, out_decoded_size, out_stored_size)) {
     fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
-    return 1;
   }
-  // Compared byte for byte: a checksum match alone could hide a change.
-  if (inner_stored_size == header.total_size &&
-      std::memcmp(inner.data(), decoded.data(), header.total_size) == 0) {
-    *out_buffer = make_payload_buffer(payload, length);
-    *out_decoded_size = header.total_size;
-    *out_stored_size = length;
-    return 1;
-  }
-  // A changed stream would carry zeros where chunks could not be read; we
-  // refuse rather than write them over data another tool might still read.
-  if (!complete) {
-    fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
-    return 1;
-  }
-  ByteBuffer rebuilt;
-  std::uint32_t rebuilt_size = 0;
-  std::uint32_t pack_items = 0;
-  std::uint32_t pack_header = 0;
-  if (!deflate_zlib_stream(inner.data(), inner_stored_size, header.chunk_size, big_endian, &rebuilt,
-                           &rebuilt_size) ||
-      // Dispatch tries packs first; a stream a pack would claim is unusable.
-      read_pack_header(ByteReader(rebuilt.data(), rebuilt_size, big_endian), &pack_items,
-                       &pack_header)) {
-    fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
-    return 1;
-  }
-  *out_buffer = std::move(rebuilt);
-  *out_decoded_size = inner_stored_size;
-  *out_stored_size = rebuilt_size;
   return 1;
 }
 

@@ -35,6 +35,17 @@ bool inflate_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& head
 bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint32_t chunk_size,
                          std::uint8_t big_endian, ByteBuffer* stream, std::uint32_t* stream_size);
 
+// The rebuild of a recognised stream once its decoded content has been
+// rebuilt as content: the payload itself when the content equals what was
+// decoded, else a new stream around the content. False when neither can be
+// done soundly (the content changed after a chunk failed to decompress, or no
+// stream can hold it); the outputs are then left as they were.
+bool rebuild_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& header,
+                         const std::uint8_t* decoded, bool decoded_complete,
+                         const std::uint8_t* content, std::uint32_t content_size,
+                         ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                         std::uint32_t* out_stored_size);
+
 // zlib's compress by default; tests put a failing one in its place. Returns
 // the previous function; nullptr restores compress.
 using ZlibCompressFunction = int (*)(unsigned char* dest, unsigned long* dest_length,
