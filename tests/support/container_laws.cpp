@@ -91,6 +91,7 @@ std::string check_unchanged_rebuild(const std::uint8_t* data, std::size_t size) 
   if (size > kMaxPayloadLength) return {};
   const auto length = static_cast<std::uint32_t>(size);
   for (const std::uint8_t big_endian : {std::uint8_t{0}, std::uint8_t{1}}) {
+    content_tree_of(data, length, big_endian);
     const RebuildResult rebuilt = rebuild_unchanged(data, length, big_endian);
     if (rebuilt.failed) return describe("rebuild of unchanged content failed", big_endian);
     if (rebuilt.stored_size != length || rebuilt.bytes.size() != size ||
