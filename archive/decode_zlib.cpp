@@ -25,6 +25,7 @@
 #include "archive/console_message.h"
 #include "archive/decode_pack.h"
 #include "archive/format_text.h"
+#include "archive/large_buffer.h"
 #include "archive/limits.h"
 
 namespace korvel {
@@ -132,14 +133,18 @@ bool inflate_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& head
   ByteBuffer work;  // for chunks that would run past total_size
   std::uint64_t position = 0;
   std::uint64_t offset = header.header_size;
-  for (std::uint64_t i = 0; i < header.chunk_count; ++i) {
+  bool complete = true;
+  for (std::uint64_t i = 0; i < header.chunk_count && complete; ++i) {
     const std::uint32_t entry = table_entry(payload, i);
     const std::uint64_t padded = round_up(entry, kAlignment);
     // An entry of 0 leaves no room for a length word: the chunk holds nothing.
     if (padded == 0) continue;
+    if (!payload.has(offset, padded)) {  // recognition rules this out
+      complete = false;
+      break;
+    }
     const std::uint64_t body = offset + kLengthWordWidth;
     const std::uint64_t body_size = padded - kLengthWordWidth;
-    if (!payload.has(offset, padded)) return false;  // recognition rules this out
     const std::uint32_t data_length = payload.u32_or_zero(offset);
     offset += padded;
     const std::uint64_t room = header.total_size - position;
@@ -153,22 +158,21 @@ bool inflate_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& head
     uLongf produced = header.chunk_size;
     if (output.has(position, header.chunk_size)) {
       // The common case decodes in place: at most chunk_size bytes, all room.
-      if (::uncompress(decoded + position, &produced, payload.data() + body, data_length) !=
-          Z_OK) {
-        // A chunk that fails keeps nothing of what it decoded before failing.
-        std::memset(decoded + position, 0, header.chunk_size);
-        return false;
-      }
+      complete =
+          ::uncompress(decoded + position, &produced, payload.data() + body, data_length) == Z_OK;
     } else {
       work.resize(header.chunk_size);
-      if (::uncompress(work.data(), &produced, payload.data() + body, data_length) != Z_OK) {
-        return false;
+      complete = ::uncompress(work.data(), &produced, payload.data() + body, data_length) == Z_OK;
+      if (complete) {
+        output.write_bytes(position, work.data(), std::min<std::uint64_t>(produced, room));
       }
-      output.write_bytes(position, work.data(), std::min<std::uint64_t>(produced, room));
     }
-    position += std::min<std::uint64_t>(produced, room);
+    if (complete) position += std::min<std::uint64_t>(produced, room);
   }
-  return true;
+  // What no chunk gave (after an error, including what the failing chunk
+  // wrote, or when the chunks hold less than total_size) reads as zero.
+  std::memset(decoded + position, 0, header.total_size - position);
+  return complete;
 }
 
 bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint32_t chunk_size,
@@ -284,25 +288,28 @@ int Archive::decode_zlib(ContentNode* parent, const std::uint8_t* payload, std::
 
   ContentNode* element = append_element(parent, vocab::kZlib);
   append_attribute(element, vocab::kNumber, format_text("%d", 0));
-  // Zero-filled, so chunks skipped after an error read as zeros, never as
-  // leftovers of the allocator.
-  ByteBuffer decoded(static_cast<std::size_t>(header.total_size) + kPayloadSlack, 0);
-  const bool complete = inflate_zlib_stream(reader, header, decoded.data());
+  // Not zero-filled first: inflate writes every byte up to total_size, and
+  // filling 64 MiB twice would cost a good part of the decoding time.
+  const std::size_t decoded_length = static_cast<std::size_t>(header.total_size);
+  const std::unique_ptr<std::uint8_t[]> decoded =
+      allocate_large_buffer(decoded_length + kPayloadSlack);
+  std::memset(decoded.get() + decoded_length, 0, kPayloadSlack);
+  const bool complete = inflate_zlib_stream(reader, header, decoded.get());
   if (!complete) show_console_message(kDecompressionWarning);
 
   if (!is_rebuild(out_buffer, out_decoded_size, out_stored_size)) {
-    dispatch_content(element, decoded.data(), header.total_size);
+    dispatch_content(element, decoded.get(), header.total_size);
     return 1;
   }
 
   ByteBuffer inner;
   std::uint32_t inner_decoded_size = 0;
   std::uint32_t inner_stored_size = 0;
-  dispatch_content(element, decoded.data(), header.total_size, &inner, &inner_decoded_size,
+  dispatch_content(element, decoded.get(), header.total_size, &inner, &inner_decoded_size,
                    &inner_stored_size);
   if (rebuild_failed || inner.size() < inner_stored_size ||
-      !rebuild_zlib_stream(reader, header, decoded.data(), complete, inner.data(),
-                           inner_stored_size, out_buffer, out_decoded_size, out_stored_size)) {
+      !rebuild_zlib_stream(reader, header, decoded.get(), complete, inner.data(), inner_stored_size,
+                           out_buffer, out_decoded_size, out_stored_size)) {
     fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
   }
   return 1;

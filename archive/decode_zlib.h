@@ -21,9 +21,9 @@ struct ZlibStreamHeader {
 // fills the header. Only reads the payload.
 bool read_zlib_stream_header(const ByteReader& payload, ZlibStreamHeader* header);
 
-// Decodes every chunk of a recognised stream into decoded (total_size
-// writable bytes, zero-filled by the caller). False when a chunk did not
-// decompress: the chunks from it on are skipped and their bytes stay zero.
+// Decodes every chunk of a recognised stream into decoded, writing all of
+// its total_size bytes: what no chunk gives is zero. False when a chunk did
+// not decompress: the chunks from it on are skipped and read as zeros.
 bool inflate_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& header,
                          std::uint8_t* decoded);
 
