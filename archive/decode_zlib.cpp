@@ -20,6 +20,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "archive/console_message.h"
@@ -38,14 +39,15 @@ constexpr std::uint64_t kChunkTableOffset = 12;
 constexpr std::uint64_t kTableEntryWidth = 4;
 constexpr std::uint64_t kLengthWordWidth = 4;
 constexpr std::uint64_t kAlignment = 128;
-// Recognition wants more than a bare header area and one chunk's padding.
+// A stream holds more than a header area of 128 bytes and a length word.
 constexpr std::uint64_t kMinStreamLengthExclusive = 132;
 constexpr std::uint32_t kChunkSizeLimit = 0x10000000;
 
 // The text is the system's own; keep it as it stands.
 constexpr const char* kDecompressionWarning = "pause | echo 隐患警告：数据解压失败！";
 
-ZlibCompressFunction g_compress = &::compress;
+// Atomic like the console handler: the model viewer decodes on its own thread.
+std::atomic<ZlibCompressFunction> g_compress{&::compress};
 
 std::uint64_t round_up(std::uint64_t value, std::uint64_t alignment) {
   return (value + alignment - 1) / alignment * alignment;
@@ -90,9 +92,7 @@ std::uint64_t decodable_bytes(const ByteReader& payload, const ZlibStreamHeader&
 }  // namespace
 
 ZlibCompressFunction set_zlib_compress_function(ZlibCompressFunction function) {
-  const ZlibCompressFunction previous = g_compress;
-  g_compress = function != nullptr ? function : &::compress;
-  return previous;
+  return g_compress.exchange(function != nullptr ? function : &::compress);
 }
 
 bool read_zlib_stream_header(const ByteReader& payload, ZlibStreamHeader* header) {
@@ -199,14 +199,15 @@ bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint
   writer.write_u32(kTotalSizeOffset, size);
   std::uint64_t position = 0;  // in data
   std::uint64_t offset = header_size;
+  const ZlibCompressFunction compress_chunk = g_compress.load();
   for (std::uint64_t i = 0; i < chunk_count; ++i) {
     const std::uint64_t remaining = size - position;
     const std::uint64_t take = std::min<std::uint64_t>(chunk_size, remaining);
     const std::uint64_t entry_offset = kChunkTableOffset + kTableEntryWidth * i;
     if (!writer.has(offset, room_per_chunk)) return false;
     uLongf compressed = room_per_chunk - kLengthWordWidth;
-    if (g_compress(built.data() + offset + kLengthWordWidth, &compressed, data + position, take) !=
-        Z_OK) {
+    if (compress_chunk(built.data() + offset + kLengthWordWidth, &compressed, data + position,
+                       take) != Z_OK) {
       return false;
     }
     const std::uint64_t padded = round_up(kLengthWordWidth + compressed, kAlignment);

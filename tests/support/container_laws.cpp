@@ -28,7 +28,8 @@ void collect_leaves(const std::uint8_t* payload, std::uint32_t length, std::uint
     }
     ZlibStreamHeader header;
     if (read_zlib_stream_header(reader, &header)) {
-      ByteBuffer decoded(static_cast<std::size_t>(header.total_size) + kPayloadSlack, 0);
+      // Filled with a marker: inflate must write every byte itself.
+      ByteBuffer decoded(static_cast<std::size_t>(header.total_size) + kPayloadSlack, 0xCD);
       inflate_zlib_stream(reader, header, decoded.data());
       collect_leaves(decoded.data(), header.total_size, big_endian, depth + 1, leaves);
       return;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/format_text.h"
+#include "tests/support/container_laws.h"
 #include "tests/support/fixture_archives.h"
 #include "tests/support/temp_dir.h"
 #include "tools/cli/cli.h"
@@ -88,6 +89,9 @@ TEST(TreeOfContainers, ListsNestedPacksAndStreamsAsTheyAreWritten) {
             size, size) +
         c.expected_below_entry + "\t</idx_No.00000000>\n</idx_bin_all_info>\n\n";
     EXPECT_EQ(out.str(), expected) << c.name;
+    // The payload is the whole data file: it must also survive a rebuild.
+    const std::vector<std::uint8_t> payload = test::read_bytes(directory.file("a.bin"));
+    EXPECT_EQ(test::check_unchanged_rebuild(payload.data(), payload.size()), "") << c.name;
   }
 }
 
