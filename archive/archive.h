@@ -66,7 +66,7 @@ class Archive {
   void fail_rebuild(ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                     std::uint32_t* out_stored_size);
 
-  std::string base_path;              // index path without its extension
+  std::string base_path;           // index path without its extension
   std::int32_t first_bin_number = 0;  // -1: one data file "%s.bin"; 0: "%s%d.bin" series
   std::uint32_t entry_count = 0;
   std::vector<IndexEntry> entries;  // host byte order
@@ -76,12 +76,12 @@ class Archive {
   std::uint32_t image_size = 0;
   ModelView model_view;
 
-  // Set during a rebuild when some level could not be re-encoded readably;
-  // the rebuilt payload must then not be written anywhere.
-  bool rebuild_failed = false;
-
-  // Why the last open or load failed, for tools that tell the user.
+  // Why the last open, load or replacement failed, for tools that tell the user.
   std::string error;
+  // Set by a decoder whose rebuild could not produce a container that our
+  // decoders read back correctly; a replacement then refuses instead of
+  // writing an unreadable entry.
+  bool rebuild_failed = false;
 
  private:
   friend class EntryWalk;

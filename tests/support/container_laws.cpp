@@ -112,6 +112,20 @@ std::string check_unchanged_rebuild(const std::uint8_t* data, std::size_t size) 
   return {};
 }
 
+std::string check_rebuild_reads_back(const std::uint8_t* data, std::size_t size) {
+  if (size > kMaxPayloadLength) return {};
+  const auto length = static_cast<std::uint32_t>(size);
+  for (const std::uint8_t big_endian : {std::uint8_t{0}, std::uint8_t{1}}) {
+    const RebuildResult rebuilt = rebuild_unchanged(data, length, big_endian);
+    if (rebuilt.failed) return describe("rebuild of unchanged content failed", big_endian);
+    if (content_tree_of(rebuilt.bytes.data(), rebuilt.stored_size, big_endian) !=
+        content_tree_of(data, length, big_endian)) {
+      return describe("the rebuilt payload reads back with another tree", big_endian);
+    }
+  }
+  return {};
+}
+
 std::string check_zlib_stream_builder(const std::uint8_t* data, std::size_t size) {
   if (size < 2 || size > kMaxDecodedStreamLength) return {};
   const std::uint32_t chunk_size =

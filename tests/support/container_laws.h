@@ -38,6 +38,11 @@ RebuildResult rebuild_unchanged(const std::uint8_t* payload, std::uint32_t lengt
 // tree and the same leaves when read again.
 std::string check_unchanged_rebuild(const std::uint8_t* data, std::size_t size);
 
+// For any payload, in both byte orders: decoding and rebuilding do not
+// crash, a rebuild with nothing changed does not fail, and its result reads
+// back with the same content tree. Holds for every decoder, not only ours.
+std::string check_rebuild_reads_back(const std::uint8_t* data, std::size_t size);
+
 // deflate_zlib_stream on arbitrary content (chunk size taken from the first
 // bytes): when it succeeds, the stream is recognised and decodes to exactly
 // the content; it fails only for content of fewer than 128 bytes or chunk
