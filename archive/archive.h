@@ -32,12 +32,23 @@ class Archive {
   // Offers a payload to each decoder in order; the first that recognises it
   // wins, else it becomes an "unknow" element. All three outputs given means
   // rebuild mode. The payload has kPayloadSlack readable bytes after length.
+  // The outermost call in rebuild mode clears rebuild_failed first.
   void dispatch_content(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
                         ByteBuffer* out_buffer = nullptr, std::uint32_t* out_decoded_size = nullptr,
                         std::uint32_t* out_stored_size = nullptr);
 
   // The decoders, in dispatch order. Each returns 1 when it recognised the
   // payload (and then did all its work), else 0 with nothing changed.
+  //
+  // Rebuild mode: a recognising decoder leaves a new buffer holding at least
+  // the stored size's bytes (the payload, then zero slack) and both sizes.
+  // When it cannot rebuild the payload so that our decoders read it back as
+  // it was (an inner rebuild failed, data that fits no chunk form, a zlib
+  // error...), it still returns 1 but sets rebuild_failed and leaves the
+  // buffer empty and both sizes 0. Dispatch takes a recognising decoder that
+  // left an empty buffer, or one shorter than its stored size, as failed in
+  // the same way. A container whose inner dispatch set the flag fails in
+  // turn, so the flag reaches the top: the caller must then write nothing.
   int decode_pack(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
                   ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                   std::uint32_t* out_stored_size);
@@ -50,6 +61,10 @@ class Archive {
   int decode_g1m(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
                  ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                  std::uint32_t* out_stored_size);
+
+  // Marks the rebuild under way as failed and empties the three outputs.
+  void fail_rebuild(ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                    std::uint32_t* out_stored_size);
 
   std::string base_path;           // index path without its extension
   std::int32_t first_bin_number = 0;  // -1: one data file "%s.bin"; 0: "%s%d.bin" series

@@ -59,7 +59,8 @@ class ByteReader {
   }
 
   bool bytes_equal(std::uint64_t offset, const void* expected, std::uint64_t count) const {
-    return has(offset, count) && std::memcmp(data_ + offset, expected, count) == 0;
+    // memcmp must not see a null pointer, even for no bytes.
+    return has(offset, count) && (count == 0 || std::memcmp(data_ + offset, expected, count) == 0);
   }
 
  private:

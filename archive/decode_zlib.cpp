@@ -1,11 +1,319 @@
-#include "archive/archive.h"
+// zlib chunk stream: a payload cut into chunks of chunk_size decoded bytes,
+// each zlib-compressed or stored, every chunk padded to 128 bytes.
+//
+//   header area (every number 32-bit, in the archive's byte order)
+//     0   chunk_size    decoded bytes per chunk (only the last decodes to fewer)
+//     4   chunk_count   always total_size / chunk_size + 1
+//     8   total_size    decoded size of the whole stream
+//     12  chunk table   per chunk: length word + data, before padding
+//     ... zero padding up to a multiple of 128
+//   chunks, back to back, each padded to a multiple of 128
+//     0   data_length   length of the zlib data
+//     4   data          compressed when data_length + 4 equals the table
+//                       entry; any other chunk is stored: all its bytes after
+//                       the length word, padding included, taken as they stand
+//
+// Not supported: preset dictionaries, and chunks that decode to more than
+// chunk_size bytes (they count as not decompressing).
+#include "archive/decode_zlib.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "archive/console_message.h"
+#include "archive/decode_pack.h"
+#include "archive/format_text.h"
+#include "archive/large_buffer.h"
+#include "archive/limits.h"
 
 namespace korvel {
+namespace {
 
-// Not yet recognised: every payload goes on to the next decoder.
-int Archive::decode_zlib(ContentNode*, const std::uint8_t*, std::uint32_t, ByteBuffer*,
-                        std::uint32_t*, std::uint32_t*) {
-  return 0;
+constexpr std::uint64_t kChunkSizeOffset = 0;
+constexpr std::uint64_t kChunkCountOffset = 4;
+constexpr std::uint64_t kTotalSizeOffset = 8;
+constexpr std::uint64_t kChunkTableOffset = 12;
+constexpr std::uint64_t kTableEntryWidth = 4;
+constexpr std::uint64_t kLengthWordWidth = 4;
+constexpr std::uint64_t kAlignment = 128;
+// A stream holds more than a header area of 128 bytes and a length word.
+constexpr std::uint64_t kMinStreamLengthExclusive = 132;
+constexpr std::uint32_t kChunkSizeLimit = 0x10000000;
+
+// The text is the system's own; keep it as it stands.
+constexpr const char* kDecompressionWarning = "pause | echo 隐患警告：数据解压失败！";
+
+// Atomic like the console handler: the model viewer decodes on its own thread.
+std::atomic<ZlibCompressFunction> g_compress{&::compress};
+
+std::uint64_t round_up(std::uint64_t value, std::uint64_t alignment) {
+  return (value + alignment - 1) / alignment * alignment;
+}
+
+std::uint64_t round_down(std::uint64_t value, std::uint64_t alignment) {
+  return value / alignment * alignment;
+}
+
+std::uint64_t header_size_for(std::uint64_t chunk_count) {
+  return round_up(kChunkTableOffset + kTableEntryWidth * chunk_count, kAlignment);
+}
+
+std::uint32_t table_entry(const ByteReader& payload, std::uint64_t index) {
+  return payload.u32_or_zero(kChunkTableOffset + kTableEntryWidth * index);
+}
+
+// Compressed chunks are those whose table entry counts exactly the length
+// word and the data; 64 bits, so a length word near 4 GiB cannot wrap.
+bool is_compressed(std::uint32_t data_length, std::uint32_t entry) {
+  return static_cast<std::uint64_t>(data_length) + kLengthWordWidth == entry;
+}
+
+// The most decoded bytes the chunks of a laid-out stream could give: stored
+// chunks their exact size, compressed ones no more than deflate can expand.
+std::uint64_t decodable_bytes(const ByteReader& payload, const ZlibStreamHeader& header) {
+  std::uint64_t total = 0;
+  std::uint64_t offset = header.header_size;
+  for (std::uint64_t i = 0; i < header.chunk_count; ++i) {
+    const std::uint32_t entry = table_entry(payload, i);
+    const std::uint64_t padded = round_up(entry, kAlignment);
+    if (padded == 0) continue;
+    const std::uint32_t data_length = payload.u32_or_zero(offset);
+    total += is_compressed(data_length, entry)
+                 ? std::min<std::uint64_t>(header.chunk_size, kMaxDeflateExpansion * data_length)
+                 : padded - kLengthWordWidth;
+    offset += padded;
+  }
+  return total;
+}
+
+}  // namespace
+
+ZlibCompressFunction set_zlib_compress_function(ZlibCompressFunction function) {
+  return g_compress.exchange(function != nullptr ? function : &::compress);
+}
+
+bool read_zlib_stream_header(const ByteReader& payload, ZlibStreamHeader* header) {
+  const std::uint64_t length = payload.size();
+  if (length <= kMinStreamLengthExclusive) return false;
+  ZlibStreamHeader read;
+  read.chunk_size = payload.u32_or_zero(kChunkSizeOffset);
+  read.chunk_count = payload.u32_or_zero(kChunkCountOffset);
+  read.total_size = payload.u32_or_zero(kTotalSizeOffset);
+  if (read.chunk_size == 0 || read.chunk_size >= kChunkSizeLimit) return false;
+  if (read.chunk_count != static_cast<std::uint64_t>(read.total_size) / read.chunk_size + 1) {
+    return false;
+  }
+  // A table that runs past the payload cannot pass the length test below;
+  // stopping here keeps every read inside the payload.
+  if (!payload.has(kChunkTableOffset, kTableEntryWidth * read.chunk_count)) return false;
+  read.header_size = header_size_for(read.chunk_count);
+  std::uint64_t chunks_length = 0;
+  for (std::uint64_t i = 0; i < read.chunk_count; ++i) {
+    const std::uint64_t padded = round_up(table_entry(payload, i), kAlignment);
+    if (padded > read.chunk_size || padded > length || padded > read.total_size) return false;
+    chunks_length += padded;
+  }
+  if (read.header_size + chunks_length != length) return false;
+  // Before anything of total_size is allocated: a stream that claims more
+  // than its chunks could hold is malformed, whatever its header says.
+  if (read.total_size > kMaxDecodedStreamLength ||
+      read.total_size > decodable_bytes(payload, read)) {
+    return false;
+  }
+  *header = read;
+  return true;
+}
+
+bool inflate_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& header,
+                         std::uint8_t* decoded) {
+  ByteWriter output(decoded, header.total_size, payload.big_endian());
+  ByteBuffer work;  // for chunks that would run past total_size
+  std::uint64_t position = 0;
+  std::uint64_t offset = header.header_size;
+  bool complete = true;
+  for (std::uint64_t i = 0; i < header.chunk_count && complete; ++i) {
+    const std::uint32_t entry = table_entry(payload, i);
+    const std::uint64_t padded = round_up(entry, kAlignment);
+    // An entry of 0 leaves no room for a length word: the chunk holds nothing.
+    if (padded == 0) continue;
+    if (!payload.has(offset, padded)) {  // recognition rules this out
+      complete = false;
+      break;
+    }
+    const std::uint64_t body = offset + kLengthWordWidth;
+    const std::uint64_t body_size = padded - kLengthWordWidth;
+    const std::uint32_t data_length = payload.u32_or_zero(offset);
+    offset += padded;
+    const std::uint64_t room = header.total_size - position;
+    // Bytes beyond total_size have nowhere to go; they are dropped.
+    if (!is_compressed(data_length, entry)) {
+      const std::uint64_t count = std::min(body_size, room);
+      output.write_bytes(position, payload.data() + body, count);
+      position += count;
+      continue;
+    }
+    uLongf produced = header.chunk_size;
+    if (output.has(position, header.chunk_size)) {
+      // The common case decodes in place: at most chunk_size bytes, all room.
+      complete =
+          ::uncompress(decoded + position, &produced, payload.data() + body, data_length) == Z_OK;
+    } else {
+      work.resize(header.chunk_size);
+      complete = ::uncompress(work.data(), &produced, payload.data() + body, data_length) == Z_OK;
+      if (complete) {
+        output.write_bytes(position, work.data(), std::min<std::uint64_t>(produced, room));
+      }
+    }
+    if (complete) position += std::min<std::uint64_t>(produced, room);
+  }
+  // What no chunk gave (after an error, including what the failing chunk
+  // wrote, or when the chunks hold less than total_size) reads as zero.
+  std::memset(decoded + position, 0, header.total_size - position);
+  return complete;
+}
+
+bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint32_t chunk_size,
+                         std::uint8_t big_endian, ByteBuffer* stream, std::uint32_t* stream_size) {
+  if (chunk_size == 0 || chunk_size >= kChunkSizeLimit) return false;
+  if (size > kMaxDecodedStreamLength) return false;
+  // The count recognition demands: a size that is a multiple of chunk_size
+  // gets a last chunk that decodes to nothing.
+  const std::uint64_t chunk_count = static_cast<std::uint64_t>(size) / chunk_size + 1;
+  const std::uint64_t header_size = header_size_for(chunk_count);
+  // Each chunk's padded size may be no larger than chunk_size or the total.
+  const std::uint64_t largest_padded =
+      std::min(round_down(chunk_size, kAlignment), round_down(size, kAlignment));
+  if (largest_padded < kAlignment) return false;
+  const std::uint64_t largest_chunk_input = std::min<std::uint64_t>(chunk_size, size);
+  const std::uint64_t room_per_chunk =
+      round_up(kLengthWordWidth + ::compressBound(largest_chunk_input), kAlignment);
+  const std::uint64_t capacity = header_size + chunk_count * room_per_chunk;
+
+  ByteBuffer built(capacity + kPayloadSlack, 0);
+  ByteWriter writer(built.data(), capacity, big_endian);
+  writer.write_u32(kChunkSizeOffset, chunk_size);
+  writer.write_u32(kChunkCountOffset, static_cast<std::uint32_t>(chunk_count));
+  writer.write_u32(kTotalSizeOffset, size);
+  std::uint64_t position = 0;  // in data
+  std::uint64_t offset = header_size;
+  const ZlibCompressFunction compress_chunk = g_compress.load();
+  for (std::uint64_t i = 0; i < chunk_count; ++i) {
+    const std::uint64_t remaining = size - position;
+    const std::uint64_t take = std::min<std::uint64_t>(chunk_size, remaining);
+    const std::uint64_t entry_offset = kChunkTableOffset + kTableEntryWidth * i;
+    if (!writer.has(offset, room_per_chunk)) return false;
+    uLongf compressed = room_per_chunk - kLengthWordWidth;
+    if (compress_chunk(built.data() + offset + kLengthWordWidth, &compressed, data + position,
+                       take) != Z_OK) {
+      return false;
+    }
+    const std::uint64_t padded = round_up(kLengthWordWidth + compressed, kAlignment);
+    if (padded <= largest_padded) {
+      writer.write_u32(offset, static_cast<std::uint32_t>(compressed));
+      writer.write_u32(entry_offset, static_cast<std::uint32_t>(compressed + kLengthWordWidth));
+      position += take;
+      offset += padded;
+      continue;
+    }
+    // Data that does not shrink enough goes stored. A stored chunk gives its
+    // whole padded size minus the length word, so it holds whole 128-byte
+    // units less 4 bytes; the spare last chunk takes up what stays behind.
+    const std::uint64_t stored_padded =
+        std::min(largest_padded, round_down(remaining + kLengthWordWidth, kAlignment));
+    if (stored_padded < kAlignment) return false;
+    const std::uint64_t stored_bytes = stored_padded - kLengthWordWidth;
+    std::memset(built.data() + offset, 0, room_per_chunk);
+    // Length word 0 with an entry of 4 + the bytes: never taken as compressed.
+    writer.write_u32(offset, 0);
+    writer.write_u32(entry_offset, static_cast<std::uint32_t>(stored_padded));
+    writer.write_bytes(offset + kLengthWordWidth, data + position, stored_bytes);
+    position += stored_bytes;
+    offset += stored_padded;
+  }
+  if (position != size || offset > kMaxPayloadLength) return false;
+  built.resize(offset);
+  built.resize(offset + kPayloadSlack, 0);
+  // What we wrote must be what we read: the same header tests, including the
+  // decoded-size limits, decide whether the stream can be used.
+  ZlibStreamHeader check;
+  if (!read_zlib_stream_header(ByteReader(built.data(), offset, big_endian), &check)) return false;
+  *stream = std::move(built);
+  *stream_size = static_cast<std::uint32_t>(offset);
+  return true;
+}
+
+bool rebuild_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& header,
+                         const std::uint8_t* decoded, bool decoded_complete,
+                         const std::uint8_t* content, std::uint32_t content_size,
+                         ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                         std::uint32_t* out_stored_size) {
+  // Compared byte for byte: a checksum match alone could hide a change.
+  if (content_size == header.total_size && std::memcmp(content, decoded, header.total_size) == 0) {
+    *out_buffer = make_payload_buffer(payload.data(), static_cast<std::uint32_t>(payload.size()));
+    *out_decoded_size = header.total_size;
+    *out_stored_size = static_cast<std::uint32_t>(payload.size());
+    return true;
+  }
+  // Changed content would carry zeros where chunks could not be read; we
+  // refuse rather than write them over data another tool might still read.
+  if (!decoded_complete) return false;
+  ByteBuffer rebuilt;
+  std::uint32_t rebuilt_size = 0;
+  if (!deflate_zlib_stream(content, content_size, header.chunk_size, payload.big_endian(), &rebuilt,
+                           &rebuilt_size)) {
+    return false;
+  }
+  // Dispatch tries packs first; a stream that a pack would claim is unusable.
+  std::uint32_t pack_items = 0;
+  std::uint32_t pack_header = 0;
+  if (read_pack_header(ByteReader(rebuilt.data(), rebuilt_size, payload.big_endian()), &pack_items,
+                       &pack_header)) {
+    return false;
+  }
+  *out_buffer = std::move(rebuilt);
+  *out_decoded_size = content_size;
+  *out_stored_size = rebuilt_size;
+  return true;
+}
+
+int Archive::decode_zlib(ContentNode* parent, const std::uint8_t* payload, std::uint32_t length,
+                         ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                         std::uint32_t* out_stored_size) {
+  if (parent == nullptr) return 0;
+  const ByteReader reader(payload, length, big_endian);
+  ZlibStreamHeader header;
+  if (!read_zlib_stream_header(reader, &header)) return 0;
+
+  ContentNode* element = append_element(parent, vocab::kZlib);
+  append_attribute(element, vocab::kNumber, format_text("%d", 0));
+  // Not zero-filled first: inflate writes every byte up to total_size, and
+  // filling 64 MiB twice would cost a good part of the decoding time.
+  const std::size_t decoded_length = static_cast<std::size_t>(header.total_size);
+  const std::unique_ptr<std::uint8_t[]> decoded =
+      allocate_large_buffer(decoded_length + kPayloadSlack);
+  std::memset(decoded.get() + decoded_length, 0, kPayloadSlack);
+  const bool complete = inflate_zlib_stream(reader, header, decoded.get());
+  if (!complete) show_console_message(kDecompressionWarning);
+
+  if (!is_rebuild(out_buffer, out_decoded_size, out_stored_size)) {
+    dispatch_content(element, decoded.get(), header.total_size);
+    return 1;
+  }
+
+  ByteBuffer inner;
+  std::uint32_t inner_decoded_size = 0;
+  std::uint32_t inner_stored_size = 0;
+  dispatch_content(element, decoded.get(), header.total_size, &inner, &inner_decoded_size,
+                   &inner_stored_size);
+  if (rebuild_failed || inner.size() < inner_stored_size ||
+      !rebuild_zlib_stream(reader, header, decoded.get(), complete, inner.data(), inner_stored_size,
+                           out_buffer, out_decoded_size, out_stored_size)) {
+    fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
+  }
+  return 1;
 }
 
 }  // namespace korvel

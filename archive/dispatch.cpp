@@ -36,6 +36,14 @@ class DepthGuard {
 
 }  // namespace
 
+void Archive::fail_rebuild(ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
+                           std::uint32_t* out_stored_size) {
+  rebuild_failed = true;
+  if (out_buffer != nullptr) ByteBuffer().swap(*out_buffer);
+  if (out_decoded_size != nullptr) *out_decoded_size = 0;
+  if (out_stored_size != nullptr) *out_stored_size = 0;
+}
+
 void Archive::dispatch_content(ContentNode* parent, const std::uint8_t* payload,
                                std::uint32_t length, ByteBuffer* out_buffer,
                                std::uint32_t* out_decoded_size, std::uint32_t* out_stored_size) {
@@ -43,6 +51,8 @@ void Archive::dispatch_content(ContentNode* parent, const std::uint8_t* payload,
   if (payload == nullptr) length = 0;
   static const std::uint8_t kNoBytes[kPayloadSlack] = {};
   if (payload == nullptr) payload = kNoBytes;
+  const bool rebuild = is_rebuild(out_buffer, out_decoded_size, out_stored_size);
+  if (rebuild && dispatch_depth_ == 0) rebuild_failed = false;
 
   // Past the deepest nesting we allow, a payload is passed through as unknown
   // rather than letting a crafted archive exhaust the stack.
@@ -55,6 +65,12 @@ void Archive::dispatch_content(ContentNode* parent, const std::uint8_t* payload,
     for (Decoder decoder : kDecoders) {
       if ((this->*decoder)(parent, payload, length, out_buffer, out_decoded_size,
                            out_stored_size) == 1) {
+        // A recognising decoder that left no usable payload has failed, even
+        // if it did not say so: its container must not carry a hole.
+        if (rebuild &&
+            (rebuild_failed || out_buffer->empty() || out_buffer->size() < *out_stored_size)) {
+          fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
+        }
         return;
       }
     }
@@ -62,7 +78,7 @@ void Archive::dispatch_content(ContentNode* parent, const std::uint8_t* payload,
 
   ContentNode* unknown = append_element(parent, vocab::kUnknown);
   append_attribute(unknown, vocab::kNumber, format_text("%d", 0));
-  if (is_rebuild(out_buffer, out_decoded_size, out_stored_size)) {
+  if (rebuild) {
     // Unrecognised content travels through a rebuild unchanged.
     *out_buffer = make_payload_buffer(payload, length);
     *out_decoded_size = length;

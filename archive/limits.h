@@ -9,6 +9,15 @@ namespace korvel {
 // Payload lengths and sizes travel as 32-bit values through every decoder.
 constexpr std::uint64_t kMaxPayloadLength = 0xFFFFFFFFull - 256;
 
+// Deflate cannot expand its input by more than 1032 to 1 (a 258-byte match
+// in two bits). A zlib chunk stream that claims more decoded bytes than its
+// chunks could ever hold is refused before its output is allocated.
+constexpr std::uint64_t kMaxDeflateExpansion = 1032;
+
+// Largest decoded size of one zlib chunk stream that we allocate; game
+// entries are far smaller, so a larger claim is taken as malformed.
+constexpr std::uint64_t kMaxDecodedStreamLength = 0x40000000;
+
 // Every payload handed to a decoder has this much room after its end. We keep
 // it zero-filled so that nothing undefined ever shows, but our decoders never
 // rely on it: they read through ByteReader, bounded by the payload length.

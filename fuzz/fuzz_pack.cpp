@@ -1,0 +1,24 @@
+// Arbitrary bytes through dispatch in decode and rebuild mode, starting with
+// the pack decoder, and packs rebuilt with their items changed.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "archive/console_message.h"
+#include "tests/support/container_laws.h"
+
+namespace {
+void ignore_message(const char*) {}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const bool quiet = (korvel::set_console_message_handler(&ignore_message), true);
+  (void)quiet;
+  const std::string broken = korvel::test::check_unchanged_rebuild(data, size) +
+                             korvel::test::check_pack_rebuilder(data, size);
+  if (!broken.empty()) {
+    std::fprintf(stderr, "broken law: %s\n", broken.c_str());
+    std::abort();
+  }
+  return 0;
+}
