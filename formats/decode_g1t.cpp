@@ -279,14 +279,6 @@ void list_and_extract(Archive& archive, ContentNode* parent, const ByteReader& r
   }
 }
 
-void fail_rebuild(Archive& archive, ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
-                  std::uint32_t* out_stored_size) {
-  ByteBuffer().swap(*out_buffer);
-  *out_decoded_size = 0;
-  *out_stored_size = 0;
-  archive.rebuild_failed = true;
-}
-
 // The bytes of the replacement DDS file that the image really holds.
 std::uint64_t replacement_file_size(const Archive& archive) {
   return archive.image_size < archive.image.size() ? archive.image_size : archive.image.size();
@@ -338,7 +330,7 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
   const std::uint64_t length = reader.size();
   if (!container.can_be_laid_out_again(length)) {
     // Nothing in it changes: keep it as stored rather than guess at a layout.
-    if (target >= 0) return fail_rebuild(archive, out_buffer, out_decoded_size, out_stored_size);
+    if (target >= 0) return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
     *out_buffer = make_payload_buffer(reader.data(), static_cast<std::uint32_t>(length));
     *out_decoded_size = static_cast<std::uint32_t>(length);
     *out_stored_size = static_cast<std::uint32_t>(length);
@@ -352,13 +344,13 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
     std::uint64_t begin = 0, end = 0;
     container.extent(static_cast<std::uint32_t>(target), &begin, &end);
     if (end - begin < kRecordSize || !replacement_dims(archive, &target_dims)) {
-      return fail_rebuild(archive, out_buffer, out_decoded_size, out_stored_size);
+      return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
     }
     const std::uint8_t format_code = reader.u8_or_zero(begin + kFormatOffset);
     if (!replacement_matches_format(archive, format_code)) {
       archive.error = format_text("the DDS file's pixel format differs from texture %s's (code %u)",
                                   archive.requested_key.c_str(), format_code);
-      return fail_rebuild(archive, out_buffer, out_decoded_size, out_stored_size);
+      return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
     }
     target_extension = has_extension(reader, begin, end);
     replacement_length = replacement_file_size(archive) - d3d9::kDdsFileHeaderSize;
@@ -375,7 +367,7 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
                     : end - begin;
   }
   if (new_size > kMaxPayloadLength) {
-    return fail_rebuild(archive, out_buffer, out_decoded_size, out_stored_size);
+    return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
   }
 
   ByteBuffer rebuilt(new_size + kPayloadSlack, 0);

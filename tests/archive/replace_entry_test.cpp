@@ -36,6 +36,23 @@ std::string g1t_archive(bool big_endian, bool series, int seed, const char* expe
       {"payload": {"text": "last entry"}}]})";
 }
 
+// Entry 1 holds a zlib chunk stream of a pack whose item 1 is a G1T: the
+// texture travels back out through three containers.
+std::string nested_archive(bool big_endian, int seed, const char* expect_name) {
+  return std::string(R"({"name": "a", "big_endian": )") + (big_endian ? "true" : "false") +
+         R"(, "entries": [
+      {"payload": {"text": "first entry"}, "offset": 0},
+      {"payload": {"zlib_stream": {"chunk_size": 16384, "payload": {"pack": {"items": [
+          {"text": "item zero, twenty bytes"},
+          {"g1t": {"textures": [
+             {"format": 6, "width": 32, "height": 32, "levels": 2, "seed": 5},
+             {"format": 8, "width": 16, "height": 16, "levels": 1, "seed": )" +
+         std::to_string(seed) + R"(, "expect": ")" + expect_name + R"("}]}},
+          {"repeat": [65, 20000]}]}}}}}]})";
+}
+
+constexpr const char* kNestedTexture = ".\\00000001\\0\\1\\1.dds";
+
 struct Snapshot {
   Bytes index;
   Bytes data;
@@ -107,6 +124,56 @@ TEST(ReplaceEntry, LeavesTheFilesExactlyAsExpectedInBothByteOrders) {
     EXPECT_EQ(replace(dir, kTexture1, wanted.file("expected/new.dds")), 2);
     EXPECT_TRUE(snapshot(dir) == after);
   }
+}
+
+TEST(ReplaceEntry, ReachesATextureThroughNestedContainers) {
+  for (const bool big_endian : {false, true}) {
+    TempDir dir, wanted;
+    test::write_independent_archive(dir.path(), nested_archive(big_endian, 2, "old"));
+    test::write_independent_archive(wanted.path(), nested_archive(big_endian, 9, "new"));
+    const Snapshot before = snapshot(dir);
+    EXPECT_EQ(replace(dir, kNestedTexture, dir.file("expected/old.dds")), 2) << big_endian;
+    EXPECT_TRUE(snapshot(dir) == before);
+
+    ASSERT_EQ(replace(dir, kNestedTexture, wanted.file("expected/new.dds")), 1) << big_endian;
+    // The rebuilt entry is the independently written one, byte for byte.
+    const Bytes wanted_data = read_bytes(wanted.file("a.bin"));
+    const Bytes wanted_index = read_bytes(wanted.file("a.idx"));
+    const std::uint64_t offset = record_field(wanted_index, 1, 0, big_endian);
+    const std::uint64_t size = record_field(wanted_index, 1, 2, big_endian);
+    Bytes expected_data = before.data;
+    expected_data.insert(expected_data.end(), wanted_data.begin() + static_cast<long>(offset),
+                         wanted_data.begin() + static_cast<long>(offset + size));
+    EXPECT_EQ(read_bytes(dir.file("a.bin")), expected_data);
+    // The recorded decoded size is the stream's total_size (header word 2).
+    std::uint64_t total_size = 0;
+    for (int i = 0; i < 4; ++i) {
+      const std::uint64_t byte = wanted_data.at(offset + 8 + static_cast<std::uint64_t>(i));
+      total_size |= byte << (big_endian ? 8 * (3 - i) : 8 * i);
+    }
+    EXPECT_EQ(record_field(read_bytes(dir.file("a.idx")), 1, 1, big_endian), total_size);
+
+    Archive reader;
+    reader.open(dir.file("a.idx").c_str());
+    ASSERT_EQ(reader.load_entry(kNestedTexture), 1);
+    EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size),
+              read_bytes(wanted.file("expected/new.dds")));
+  }
+}
+
+TEST(ReplaceEntry, AFailedRebuildDeepInsideWritesNothing) {
+  TempDir dir, other;
+  test::write_independent_archive(dir.path(), nested_archive(false, 2, "old"));
+  // A DXT1 file for the DXT5 texture: refused three containers down.
+  test::write_independent_archive(other.path(), R"({"name": "o", "entries": [
+      {"payload": {"g1t": {"textures": [{"format": 6, "width": 16, "height": 16,
+                                         "expect": "dxt1"}]}}, "offset": 0}]})");
+  const Snapshot before = snapshot(dir);
+  Archive archive;
+  archive.open(dir.file("a.idx").c_str());
+  EXPECT_EQ(archive.replace_entry(kNestedTexture, other.file("expected/dxt1.dds").c_str()), 0);
+  EXPECT_NE(archive.error.find("pixel format"), std::string::npos) << archive.error;
+  EXPECT_TRUE(snapshot(dir) == before);
 }
 
 TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
