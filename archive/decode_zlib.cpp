@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "archive/console_message.h"
 #include "archive/decode_pack.h"
@@ -48,6 +50,9 @@ constexpr const char* kDecompressionWarning = "pause | echo 隐患警告：数�
 
 // Atomic like the console handler: the model viewer decodes on its own thread.
 std::atomic<ZlibCompressFunction> g_compress{&::compress};
+
+// Below this many bytes a stream is compressed on the calling thread alone.
+constexpr std::uint64_t kParallelCompressMinimum = 4u << 20;
 
 std::uint64_t round_up(std::uint64_t value, std::uint64_t alignment) {
   return (value + alignment - 1) / alignment * alignment;
@@ -175,6 +180,43 @@ bool inflate_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& head
   return complete;
 }
 
+namespace {
+
+// Compresses chunk i (the chunk_size bytes from i * chunk_size) into slot i
+// (room bytes from slots + i * room): its length word (host order), then its
+// zlib data. Answers each chunk's zlib status; -1 where nothing was done. Large
+// streams use every core: the chunks are independent, so the bytes are the
+// same as from one thread.
+std::vector<int> compress_into_slots(const std::uint8_t* data, std::uint32_t size,
+                                     std::uint32_t chunk_size, std::uint64_t chunk_count,
+                                     std::uint8_t* slots, std::uint64_t room,
+                                     ZlibCompressFunction compress_chunk) {
+  std::vector<int> status(chunk_count, -1);
+  std::atomic<std::uint64_t> next{0};
+  auto work = [&] {
+    for (std::uint64_t i = next++; i < chunk_count; i = next++) {
+      const std::uint64_t begin = i * chunk_size;
+      const std::uint64_t take =
+          begin >= size ? 0 : std::min<std::uint64_t>(chunk_size, size - begin);
+      uLongf compressed = room - kLengthWordWidth;
+      status[i] =
+          compress_chunk(slots + i * room + kLengthWordWidth, &compressed, data + begin, take);
+      const auto length = static_cast<std::uint32_t>(compressed);
+      std::memcpy(slots + i * room, &length, kLengthWordWidth);
+    }
+  };
+  const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+  std::vector<std::thread> helpers;
+  if (size >= kParallelCompressMinimum) {
+    for (unsigned t = 1; t < cores; ++t) helpers.emplace_back(work);
+  }
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  return status;
+}
+
+}  // namespace
+
 bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint32_t chunk_size,
                          std::uint8_t big_endian, ByteBuffer* stream, std::uint32_t* stream_size) {
   if (chunk_size == 0 || chunk_size >= kChunkSizeLimit) return false;
@@ -197,21 +239,41 @@ bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint
   writer.write_u32(kChunkSizeOffset, chunk_size);
   writer.write_u32(kChunkCountOffset, static_cast<std::uint32_t>(chunk_count));
   writer.write_u32(kTotalSizeOffset, size);
+  const ZlibCompressFunction compress_chunk = g_compress.load();
+  // Chunk i is first compressed into slot i of the buffer, side by side on the
+  // machine's cores; the loop below then lays the chunks out in order, exactly
+  // as a one-by-one build would (a chunk that went stored shifts the data of
+  // every later one, which are then compressed again where they really start).
+  const std::vector<int> slot_status =
+      compress_into_slots(data, size, chunk_size, chunk_count, built.data() + header_size,
+                          room_per_chunk, compress_chunk);
   std::uint64_t position = 0;  // in data
   std::uint64_t offset = header_size;
-  const ZlibCompressFunction compress_chunk = g_compress.load();
   for (std::uint64_t i = 0; i < chunk_count; ++i) {
     const std::uint64_t remaining = size - position;
     const std::uint64_t take = std::min<std::uint64_t>(chunk_size, remaining);
     const std::uint64_t entry_offset = kChunkTableOffset + kTableEntryWidth * i;
     if (!writer.has(offset, room_per_chunk)) return false;
     uLongf compressed = room_per_chunk - kLengthWordWidth;
-    if (compress_chunk(built.data() + offset + kLengthWordWidth, &compressed, data + position,
-                       take) != Z_OK) {
+    const std::uint64_t slot = header_size + i * room_per_chunk;
+    if (position == i * chunk_size && slot_status[i] >= 0) {
+      if (slot_status[i] != Z_OK) return false;
+      std::uint32_t slot_length = 0;
+      std::memcpy(&slot_length, built.data() + slot, kLengthWordWidth);
+      compressed = slot_length;
+      if (slot != offset) {
+        std::memmove(built.data() + offset + kLengthWordWidth,
+                     built.data() + slot + kLengthWordWidth, compressed);
+      }
+    } else if (compress_chunk(built.data() + offset + kLengthWordWidth, &compressed,
+                              data + position, take) != Z_OK) {
       return false;
     }
     const std::uint64_t padded = round_up(kLengthWordWidth + compressed, kAlignment);
     if (padded <= largest_padded) {
+      // The padding may hold what a slot held before the chunk moved down.
+      std::memset(built.data() + offset + kLengthWordWidth + compressed, 0,
+                  padded - kLengthWordWidth - compressed);
       writer.write_u32(offset, static_cast<std::uint32_t>(compressed));
       writer.write_u32(entry_offset, static_cast<std::uint32_t>(compressed + kLengthWordWidth));
       position += take;

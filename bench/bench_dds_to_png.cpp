@@ -16,6 +16,7 @@
 #include "platform/d3d9/dds_decode.h"
 #include "platform/d3d9/png_encode.h"
 #include "tools/forge/pictures.h"
+#include "bench/support/ratio_reporter.h"
 
 namespace {
 
@@ -126,34 +127,10 @@ BENCHMARK(BM_ImageMagickConvert)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 
-// Prints convert's time over ours after the usual table.
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  class RatioReporter : public benchmark::ConsoleReporter {
-   public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-      ConsoleReporter::ReportRuns(runs);
-      for (const Run& run : runs) {
-        if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-        if (run.benchmark_name().rfind("BM_KorvelDdsToPng", 0) == 0)
-          ours_ = run.GetAdjustedRealTime();
-        if (run.benchmark_name().rfind("BM_ImageMagickConvert", 0) == 0) {
-          reference_ = run.GetAdjustedRealTime();
-        }
-      }
-    }
-    void Finalize() override {
-      ConsoleReporter::Finalize();
-      if (ours_ > 0 && reference_ > 0) {
-        std::printf("2048x2048 DXT5 DDS -> PNG: convert takes %.1fx our time (goal: 3x)\n",
-                    reference_ / ours_);
-      }
-    }
-
-   private:
-    double ours_ = 0, reference_ = 0;
-  } reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  // The goal: convert takes three times our time or more.
+  return korvel::bench::run_benchmarks(
+      argc, argv,
+      {{"2048x2048 DXT5 DDS -> PNG, convert / ours (goal: 3x)", "BM_ImageMagickConvert",
+        "BM_KorvelDdsToPng"}});
 }

@@ -10,6 +10,7 @@
 #include "archive/byte_order.h"
 #include "archive/file_io.h"
 #include "archive/index_entry.h"
+#include "bench/support/ratio_reporter.h"
 #include "tools/forge/archive_writer.h"
 
 namespace {
@@ -69,32 +70,10 @@ BENCHMARK(BM_LoadLastEntry)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-// Prints the ratio of the two runs after the usual table.
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  class RatioReporter : public benchmark::ConsoleReporter {
-   public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-      ConsoleReporter::ReportRuns(runs);
-      for (const Run& run : runs) {
-        if (run.run_type != Run::RT_Iteration) continue;
-        const double per_iteration = run.GetAdjustedRealTime();
-        if (run.benchmark_name() == "BM_ReadAndSwapIndex") reference_ = per_iteration;
-        if (run.benchmark_name() == "BM_LoadLastEntry") measured_ = per_iteration;
-      }
-    }
-    void Finalize() override {
-      ConsoleReporter::Finalize();
-      if (reference_ > 0 && measured_ > 0) {
-        std::printf("load_entry(last of %d) / read+swap index: %.1fx the time\n", kEntryCount,
-                    measured_ / reference_);
-      }
-    }
-
-   private:
-    double reference_ = 0, measured_ = 0;
-  } reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return korvel::bench::run_benchmarks(
+      argc, argv,
+      {{"load_entry(last of 100000) / read and swap the index", "BM_LoadLastEntry",
+        "BM_ReadAndSwapIndex"}},
+      [] { bench_archive(); });
 }

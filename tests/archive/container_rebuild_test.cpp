@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,30 @@ TEST(ZlibStreamBuilding, ChunkGCompressesChunkSizeBytesFromGTimesChunkSize) {
 
 int failing_compress(unsigned char*, unsigned long*, const unsigned char*, unsigned long) {
   return Z_MEM_ERROR;
+}
+
+// Large streams are compressed on several threads; a stored chunk in the middle
+// shifts every later chunk, which must then still hold the right bytes.
+TEST(ZlibStreamBuilding, LargeStreamsWithStoredChunksReadBack) {
+  Bytes content(6u << 20);
+  std::uint32_t seed = 99;
+  for (std::size_t i = 0; i < content.size(); ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const bool noise = i >= (2u << 20) && i < (2u << 20) + 300000;
+    content[i] = noise ? static_cast<std::uint8_t>(seed >> 24) : static_cast<std::uint8_t>(i / 97);
+  }
+  for (const std::uint8_t big_endian : {std::uint8_t{0}, std::uint8_t{1}}) {
+    ByteBuffer stream;
+    std::uint32_t size = 0;
+    ASSERT_TRUE(deflate_zlib_stream(content.data(), static_cast<std::uint32_t>(content.size()),
+                                    0x20000, big_endian, &stream, &size));
+    const ByteReader reader(stream.data(), size, big_endian);
+    ZlibStreamHeader header;
+    ASSERT_TRUE(read_zlib_stream_header(reader, &header));
+    ByteBuffer decoded(header.total_size + 256u, 0);
+    ASSERT_TRUE(inflate_zlib_stream(reader, header, decoded.data()));
+    EXPECT_TRUE(std::equal(content.begin(), content.end(), decoded.begin()));
+  }
 }
 
 TEST(ZlibStreamBuilding, AFailingCompressFailsTheBuild) {
