@@ -72,6 +72,38 @@ TEST(CliScan, EverySampleItemExtractsFromTheSavedList) {
   EXPECT_GE(models, 4u);
 }
 
+// The viewer puts a model's textures on it from the model's following
+// siblings named G1TG: every texture of its entry must stand there.
+TEST(CliScan, AModelIsFollowedByItsEntrysTextures) {
+  test::TempDir dir;
+  for (const forge::ForgeArchive& archive : forge::sample_archives()) {
+    if (archive.name != "game") continue;
+    std::string error;
+    ASSERT_TRUE(forge::write_archive(dir.path(), archive, &error)) << error;
+  }
+  ASSERT_EQ(run({"scan", dir.file("game.idx"), "--into", dir.file("list.xml")}), 0);
+  IdxListDocument list;
+  ASSERT_EQ(list.load(dir.file("list.xml").c_str(), nullptr).status, ListLoadStatus::kLoaded);
+  std::size_t models = 0;
+  std::function<void(const ListNode*)> check = [&](const ListNode* node) {
+    for (const ListNode* child = node->first_node(); child; child = child->next_sibling()) {
+      if (child->type() != rapidxml::node_element) continue;
+      if (std::string(child->name()) == "G1M_") {
+        ++models;
+        const ListNode* sibling = child->next_sibling();
+        ASSERT_NE(sibling, nullptr);
+        EXPECT_STREQ(sibling->name(), "G1TG");
+        EXPECT_EQ(run({"extract", node_attribute(list.root()->first_node(), "idx_file_path"),
+                       node_attribute(sibling, "output_id"), dir.file("skin.dds")}),
+                  0);
+      }
+      check(child);
+    }
+  };
+  check(list.root());
+  EXPECT_EQ(models, 2u);
+}
+
 TEST(CliScan, LabelsTellWhatEachItemIs) {
   test::TempDir dir;
   test::write_independent_archive(dir.path(), R"({"name": "s", "entries": [

@@ -158,6 +158,35 @@ ForgeArchive containers_archive(const std::string& name, bool big_endian) {
   return archive;
 }
 
+// What game archives look like: models beside the textures they wear, and
+// textures inside packs inside zlib streams.
+ForgeArchive game_archive(const std::string& name, bool big_endian) {
+  ForgeG1t robot_skin;
+  robot_skin.textures = {sample_texture(kG1tDxt1, 8, 8, 9, Picture::kChecker, 0),
+                         sample_texture(kG1tDxt5, 7, 7, 1, Picture::kRings, 0)};
+  ForgeG1t rover_skin;
+  rover_skin.textures = {sample_texture(kG1tDxt3, 8, 8, 1, Picture::kGradient, 0)};
+  ForgeG1t gallery;
+  gallery.textures = {sample_texture(kG1tDxt5, 9, 8, 3, Picture::kLettering, 0),
+                      sample_texture(kG1tArgb, 6, 6, 1, Picture::kRings, 0),
+                      sample_texture(kG1tDxt1, 7, 7, 1, Picture::kGradient, 0)};
+
+  ForgeArchive archive;
+  archive.name = name;
+  archive.big_endian = big_endian;
+  archive.entries.push_back(
+      {pack_of({write_g1m(robot_model(big_endian)), write_g1t(robot_skin, big_endian)}, big_endian),
+       0, 0, false});
+  const Bytes rover = pack_of(
+      {write_g1m(rover_model(big_endian)), write_g1t(rover_skin, big_endian)}, big_endian);
+  archive.entries.push_back({zlib_stream_of(rover, 0x4000, big_endian), rover.size(), 0, false});
+  const Bytes pictures =
+      pack_of({write_g1t(gallery, big_endian), text_lines(0x3000, "gallery notes")}, big_endian);
+  archive.entries.push_back(
+      {zlib_stream_of(pictures, 0x8000, big_endian), pictures.size(), 0, false});
+  return archive;
+}
+
 }  // namespace
 
 std::vector<ForgeArchive> sample_archives() {
@@ -168,7 +197,9 @@ std::vector<ForgeArchive> sample_archives() {
           models_archive("models", false),
           models_archive("models_be", true),
           containers_archive("containers", false),
-          containers_archive("containers_big", true)};
+          containers_archive("containers_big", true),
+          game_archive("game", false),
+          game_archive("game_be", true)};
 }
 
 }  // namespace korvel::forge
