@@ -51,8 +51,9 @@ constexpr const char* kDecompressionWarning = "pause | echo 隐患警告：数�
 // Atomic like the console handler: the model viewer decodes on its own thread.
 std::atomic<ZlibCompressFunction> g_compress{&::compress};
 
-// Below this many bytes a stream is compressed on the calling thread alone.
-constexpr std::uint64_t kParallelCompressMinimum = 4u << 20;
+// Below this many decoded bytes a stream is built or decoded on the calling
+// thread alone.
+constexpr std::uint64_t kParallelMinimum = 4u << 20;
 
 std::uint64_t round_up(std::uint64_t value, std::uint64_t alignment) {
   return (value + alignment - 1) / alignment * alignment;
@@ -132,8 +133,10 @@ bool read_zlib_stream_header(const ByteReader& payload, ZlibStreamHeader* header
   return true;
 }
 
-bool inflate_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& header,
-                         std::uint8_t* decoded) {
+namespace {
+
+bool inflate_sequentially(const ByteReader& payload, const ZlibStreamHeader& header,
+                          std::uint8_t* decoded) {
   ByteWriter output(decoded, header.total_size, payload.big_endian());
   ByteBuffer work;  // for chunks that would run past total_size
   std::uint64_t position = 0;
@@ -180,6 +183,93 @@ bool inflate_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& head
   return complete;
 }
 
+// Large streams decode on every core: each compressed chunk is inflated in
+// place at the position it takes when every chunk before it decodes to what
+// its kind promises (chunk_size bytes, or a stored chunk's bytes). That is how
+// streams are written; when any chunk says otherwise, or fails, the answer is
+// false and the caller decodes one chunk after another instead.
+bool inflate_in_parallel(const ByteReader& payload, const ZlibStreamHeader& header,
+                         std::uint8_t* decoded) {
+  struct Chunk {
+    std::uint64_t body;
+    std::uint32_t data_length;
+    std::uint64_t position;
+    uLongf produced;
+    int status;
+  };
+  std::vector<Chunk> compressed;
+  Chunk tail{};
+  bool has_tail = false;
+  std::uint64_t position = 0;
+  std::uint64_t offset = header.header_size;
+  for (std::uint64_t i = 0; i < header.chunk_count; ++i) {
+    const std::uint32_t entry = table_entry(payload, i);
+    const std::uint64_t padded = round_up(entry, kAlignment);
+    if (padded == 0) continue;
+    if (!payload.has(offset, padded)) return false;
+    const std::uint64_t body = offset + kLengthWordWidth;
+    const std::uint32_t data_length = payload.u32_or_zero(offset);
+    offset += padded;
+    const std::uint64_t room = header.total_size - position;
+    if (!is_compressed(data_length, entry)) {
+      const std::uint64_t count = std::min(padded - kLengthWordWidth, room);
+      std::memcpy(decoded + position, payload.data() + body, count);
+      position += count;
+      continue;
+    }
+    // The last chunk may have less room than chunk_size: it is decoded after
+    // the others, through a buffer of its own, as one-by-one decoding does.
+    if (room < header.chunk_size) {
+      if (i + 1 != header.chunk_count) return false;
+      tail = Chunk{body, data_length, position, 0, Z_OK};
+      has_tail = true;
+      break;
+    }
+    compressed.push_back({body, data_length, position, 0, Z_OK});
+    position += header.chunk_size;
+  }
+  std::atomic<std::size_t> next{0};
+  auto inflate_chunks = [&] {
+    for (std::size_t i = next++; i < compressed.size(); i = next++) {
+      Chunk& chunk = compressed[i];
+      chunk.produced = header.chunk_size;
+      chunk.status = ::uncompress(decoded + chunk.position, &chunk.produced,
+                                  payload.data() + chunk.body, chunk.data_length);
+    }
+  };
+  std::vector<std::thread> helpers;
+  const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+  for (unsigned t = 1; t < cores; ++t) helpers.emplace_back(inflate_chunks);
+  inflate_chunks();
+  for (std::thread& helper : helpers) helper.join();
+  for (const Chunk& chunk : compressed) {
+    if (chunk.status != Z_OK || chunk.produced != header.chunk_size) return false;
+  }
+  if (has_tail) {
+    ByteBuffer work(header.chunk_size);
+    uLongf produced = header.chunk_size;
+    if (::uncompress(work.data(), &produced, payload.data() + tail.body, tail.data_length) !=
+        Z_OK) {
+      return false;
+    }
+    const std::uint64_t count = std::min<std::uint64_t>(produced, header.total_size - position);
+    std::memcpy(decoded + position, work.data(), count);
+    position += count;
+  }
+  std::memset(decoded + position, 0, header.total_size - position);
+  return true;
+}
+
+}  // namespace
+
+bool inflate_zlib_stream(const ByteReader& payload, const ZlibStreamHeader& header,
+                         std::uint8_t* decoded) {
+  if (header.total_size >= kParallelMinimum && inflate_in_parallel(payload, header, decoded)) {
+    return true;
+  }
+  return inflate_sequentially(payload, header, decoded);
+}
+
 namespace {
 
 // Compresses chunk i (the chunk_size bytes from i * chunk_size) into slot i
@@ -207,7 +297,7 @@ std::vector<int> compress_into_slots(const std::uint8_t* data, std::uint32_t siz
   };
   const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
   std::vector<std::thread> helpers;
-  if (size >= kParallelCompressMinimum) {
+  if (size >= kParallelMinimum) {
     for (unsigned t = 1; t < cores; ++t) helpers.emplace_back(work);
   }
   work();
