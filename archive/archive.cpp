@@ -6,7 +6,6 @@
 #include <cinttypes>
 #include <cstring>
 
-#include "archive/byte_order.h"
 #include "archive/entry_walk.h"
 #include "archive/file_io.h"
 #include "archive/file_stream.h"
@@ -91,21 +90,14 @@ int Archive::open(const char* index_path) {
   entries.resize(count);
   entry_count = count;
 
-  // There is no byte-order mark: a first entry that would decode to more bytes
-  // than the whole first data file holds can only be big-endian.
   FileStream stream;
   stream.open(first_data_file.c_str(), kStreamBufferCapacity);
   const std::uint64_t first_file_size = stream.seek(0, FileStream::kFromEnd);
   stream.close();
   big_endian = 0;
-  if (entry_count > 0 && entries[0].size_uncomp > first_file_size) {
+  if (entry_count > 0 && index_reads_big_endian(entries[0], first_file_size)) {
     big_endian = 1;
-    for (IndexEntry& record : entries) {
-      record.offset = cond_swap64(record.offset, 1);
-      record.size_uncomp = cond_swap64(record.size_uncomp, 1);
-      record.size_comp = cond_swap64(record.size_comp, 1);
-      record.flag = cond_swap64(record.flag, 1);
-    }
+    for (IndexEntry& record : entries) record = swapped_record(record, 1);
   }
   return 1;
 }

@@ -77,21 +77,46 @@ bool is_compressed(std::uint32_t data_length, std::uint32_t entry) {
   return static_cast<std::uint64_t>(data_length) + kLengthWordWidth == entry;
 }
 
-// The most decoded bytes the chunks of a laid-out stream could give: stored
-// chunks their exact size, compressed ones no more than deflate can expand.
-std::uint64_t decodable_bytes(const ByteReader& payload, const ZlibStreamHeader& header) {
-  std::uint64_t total = 0;
+// One chunk of a stream, as its table entry and length word lay it out.
+struct Chunk {
+  std::uint64_t index;
+  std::uint64_t body;         // first byte after the length word
+  std::uint64_t body_size;    // padded size less the length word
+  std::uint32_t data_length;  // the length word
+  bool compressed;
+};
+
+// Calls visit(chunk) for every chunk that occupies bytes, in order, until
+// visit returns false. An entry of 0 leaves no room for a length word: that
+// chunk holds nothing and is passed over. False when visit stopped the walk
+// or a chunk lies outside the payload (recognition rules that out).
+template <typename Visit>
+bool for_each_chunk(const ByteReader& payload, const ZlibStreamHeader& header, Visit visit) {
   std::uint64_t offset = header.header_size;
   for (std::uint64_t i = 0; i < header.chunk_count; ++i) {
     const std::uint32_t entry = table_entry(payload, i);
     const std::uint64_t padded = round_up(entry, kAlignment);
     if (padded == 0) continue;
+    if (!payload.has(offset, padded)) return false;
     const std::uint32_t data_length = payload.u32_or_zero(offset);
-    total += is_compressed(data_length, entry)
-                 ? std::min<std::uint64_t>(header.chunk_size, kMaxDeflateExpansion * data_length)
-                 : padded - kLengthWordWidth;
+    const Chunk chunk{i, offset + kLengthWordWidth, padded - kLengthWordWidth, data_length,
+                      is_compressed(data_length, entry)};
     offset += padded;
+    if (!visit(chunk)) return false;
   }
+  return true;
+}
+
+// The most decoded bytes the chunks of a laid-out stream could give: stored
+// chunks their exact size, compressed ones no more than deflate can expand.
+std::uint64_t decodable_bytes(const ByteReader& payload, const ZlibStreamHeader& header) {
+  std::uint64_t total = 0;
+  for_each_chunk(payload, header, [&](const Chunk& chunk) {
+    total += chunk.compressed ? std::min<std::uint64_t>(header.chunk_size,
+                                                        kMaxDeflateExpansion * chunk.data_length)
+                              : chunk.body_size;
+    return true;
+  });
   return total;
 }
 
@@ -140,43 +165,32 @@ bool inflate_sequentially(const ByteReader& payload, const ZlibStreamHeader& hea
   ByteWriter output(decoded, header.total_size, payload.big_endian());
   ByteBuffer work;  // for chunks that would run past total_size
   std::uint64_t position = 0;
-  std::uint64_t offset = header.header_size;
-  bool complete = true;
-  for (std::uint64_t i = 0; i < header.chunk_count && complete; ++i) {
-    const std::uint32_t entry = table_entry(payload, i);
-    const std::uint64_t padded = round_up(entry, kAlignment);
-    // An entry of 0 leaves no room for a length word: the chunk holds nothing.
-    if (padded == 0) continue;
-    if (!payload.has(offset, padded)) {  // recognition rules this out
-      complete = false;
-      break;
-    }
-    const std::uint64_t body = offset + kLengthWordWidth;
-    const std::uint64_t body_size = padded - kLengthWordWidth;
-    const std::uint32_t data_length = payload.u32_or_zero(offset);
-    offset += padded;
+  const bool complete = for_each_chunk(payload, header, [&](const Chunk& chunk) {
     const std::uint64_t room = header.total_size - position;
     // Bytes beyond total_size have nowhere to go; they are dropped.
-    if (!is_compressed(data_length, entry)) {
-      const std::uint64_t count = std::min(body_size, room);
-      output.write_bytes(position, payload.data() + body, count);
+    if (!chunk.compressed) {
+      const std::uint64_t count = std::min(chunk.body_size, room);
+      output.write_bytes(position, payload.data() + chunk.body, count);
       position += count;
-      continue;
+      return true;
     }
     uLongf produced = header.chunk_size;
+    bool inflated = false;
     if (output.has(position, header.chunk_size)) {
       // The common case decodes in place: at most chunk_size bytes, all room.
-      complete =
-          ::uncompress(decoded + position, &produced, payload.data() + body, data_length) == Z_OK;
+      inflated = ::uncompress(decoded + position, &produced, payload.data() + chunk.body,
+                              chunk.data_length) == Z_OK;
     } else {
       work.resize(header.chunk_size);
-      complete = ::uncompress(work.data(), &produced, payload.data() + body, data_length) == Z_OK;
-      if (complete) {
+      inflated = ::uncompress(work.data(), &produced, payload.data() + chunk.body,
+                              chunk.data_length) == Z_OK;
+      if (inflated) {
         output.write_bytes(position, work.data(), std::min<std::uint64_t>(produced, room));
       }
     }
-    if (complete) position += std::min<std::uint64_t>(produced, room);
-  }
+    if (inflated) position += std::min<std::uint64_t>(produced, room);
+    return inflated;
+  });
   // What no chunk gave (after an error, including what the failing chunk
   // wrote, or when the chunks hold less than total_size) reads as zero.
   std::memset(decoded + position, 0, header.total_size - position);
@@ -190,48 +204,42 @@ bool inflate_sequentially(const ByteReader& payload, const ZlibStreamHeader& hea
 // false and the caller decodes one chunk after another instead.
 bool inflate_in_parallel(const ByteReader& payload, const ZlibStreamHeader& header,
                          std::uint8_t* decoded) {
-  struct Chunk {
+  struct Job {
     std::uint64_t body;
     std::uint32_t data_length;
     std::uint64_t position;
     uLongf produced;
     int status;
   };
-  std::vector<Chunk> compressed;
-  Chunk tail{};
+  std::vector<Job> compressed;
+  Job tail{};
   bool has_tail = false;
   std::uint64_t position = 0;
-  std::uint64_t offset = header.header_size;
-  for (std::uint64_t i = 0; i < header.chunk_count; ++i) {
-    const std::uint32_t entry = table_entry(payload, i);
-    const std::uint64_t padded = round_up(entry, kAlignment);
-    if (padded == 0) continue;
-    if (!payload.has(offset, padded)) return false;
-    const std::uint64_t body = offset + kLengthWordWidth;
-    const std::uint32_t data_length = payload.u32_or_zero(offset);
-    offset += padded;
+  const bool laid_out = for_each_chunk(payload, header, [&](const Chunk& chunk) {
     const std::uint64_t room = header.total_size - position;
-    if (!is_compressed(data_length, entry)) {
-      const std::uint64_t count = std::min(padded - kLengthWordWidth, room);
-      std::memcpy(decoded + position, payload.data() + body, count);
+    if (!chunk.compressed) {
+      const std::uint64_t count = std::min(chunk.body_size, room);
+      std::memcpy(decoded + position, payload.data() + chunk.body, count);
       position += count;
-      continue;
+      return true;
     }
     // The last chunk may have less room than chunk_size: it is decoded after
     // the others, through a buffer of its own, as one-by-one decoding does.
     if (room < header.chunk_size) {
-      if (i + 1 != header.chunk_count) return false;
-      tail = Chunk{body, data_length, position, 0, Z_OK};
+      if (chunk.index + 1 != header.chunk_count) return false;
+      tail = Job{chunk.body, chunk.data_length, position, 0, Z_OK};
       has_tail = true;
-      break;
+      return true;
     }
-    compressed.push_back({body, data_length, position, 0, Z_OK});
+    compressed.push_back({chunk.body, chunk.data_length, position, 0, Z_OK});
     position += header.chunk_size;
-  }
+    return true;
+  });
+  if (!laid_out) return false;
   std::atomic<std::size_t> next{0};
   auto inflate_chunks = [&] {
     for (std::size_t i = next++; i < compressed.size(); i = next++) {
-      Chunk& chunk = compressed[i];
+      Job& chunk = compressed[i];
       chunk.produced = header.chunk_size;
       chunk.status = ::uncompress(decoded + chunk.position, &chunk.produced,
                                   payload.data() + chunk.body, chunk.data_length);
@@ -242,7 +250,7 @@ bool inflate_in_parallel(const ByteReader& payload, const ZlibStreamHeader& head
   for (unsigned t = 1; t < cores; ++t) helpers.emplace_back(inflate_chunks);
   inflate_chunks();
   for (std::thread& helper : helpers) helper.join();
-  for (const Chunk& chunk : compressed) {
+  for (const Job& chunk : compressed) {
     if (chunk.status != Z_OK || chunk.produced != header.chunk_size) return false;
   }
   if (has_tail) {

@@ -22,6 +22,16 @@ struct EntryLocation {
 std::string data_file_name(const std::string& base_path, std::int32_t first_bin_number,
                            std::int32_t file_number);
 
+// The data-file rule: walking from entry 0 with first_bin_number, in a
+// series every entry after the first whose offset is 0 begins the next data
+// file; empty entries count too. Entry i's file number from entry i - 1's.
+inline std::int32_t next_data_file_number(const Archive& archive, std::uint32_t i,
+                                          std::int32_t previous) {
+  const bool begins_file =
+      archive.first_bin_number != -1 && i != 0 && archive.entries[i].offset == 0;
+  return begins_file ? previous + 1 : previous;
+}
+
 // Appends the root and one element per entry up to the requested one. Returns
 // the requested entry when it exists and is not empty; otherwise every entry
 // is listed and nothing is returned.
@@ -52,9 +62,7 @@ void for_each_entry(const Archive& archive, ContentTree& tree, Visitor visit) {
   for (std::uint32_t i = 0; i < archive.entry_count && i < archive.entries.size(); ++i) {
     const IndexEntry& record = archive.entries[i];
     ContentNode* element = detail::append_entry_element(tree, root, i, record);
-    // In a series, every entry after the first whose offset is 0 begins the
-    // next data file; empty entries count too.
-    if (archive.first_bin_number != -1 && i != 0 && record.offset == 0) ++file_number;
+    file_number = next_data_file_number(archive, i, file_number);
     if (record.empty()) continue;
     const EntryLocation location{
         i, record, data_file_name(archive.base_path, archive.first_bin_number, file_number),

@@ -96,6 +96,10 @@ std::int32_t write_file_part(const char* path, const void* data, std::uint64_t o
   if (path == nullptr || data == nullptr) return -1;
   const int flags = open_flags_for(disposition);
   if (flags < 0) return -1;
+  // Refused before the open, which may already truncate the file.
+  std::uint64_t count = static_cast<std::uint32_t>(length);
+  if (count == 0) count = std::strlen(static_cast<const char*>(data));
+  if (count > 0x7FFFFFFFu) return -1;
   // Clear a read-only mark, as the callers rely on being able to overwrite.
   struct stat status {};
   if (::stat(path, &status) == 0 && S_ISREG(status.st_mode)) {
@@ -103,9 +107,6 @@ std::int32_t write_file_part(const char* path, const void* data, std::uint64_t o
   }
   Descriptor file(::open(path, flags | O_CLOEXEC, 0644));
   if (file.get() < 0) return -1;
-  std::uint64_t count = static_cast<std::uint32_t>(length);
-  if (count == 0) count = std::strlen(static_cast<const char*>(data));
-  if (count > 0x7FFFFFFFu) return -1;
   if (offset == kAtEnd) {
     if (::lseek(file.get(), 0, SEEK_END) < 0) return -1;
   } else if (::lseek(file.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {

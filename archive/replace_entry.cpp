@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "archive/archive.h"
-#include "archive/byte_order.h"
 #include "archive/entry_walk.h"
 #include "archive/file_io.h"
 #include "archive/format_text.h"
@@ -155,6 +154,29 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
     return 0;
   }
 
+  // The new index, in the archive's byte order.
+  std::vector<IndexEntry> records(entries.begin(), entries.begin() + entry_count);
+  IndexEntry& changed = records[location->number];
+  changed.offset = static_cast<std::uint64_t>(former_size);
+  changed.size_uncomp = rebuilt_decoded;
+  changed.size_comp = rebuilt_stored;
+  for (IndexEntry& record : records) record = swapped_record(record, big_endian);
+  // Byte order is told from the first record and the first data file's size;
+  // an index that would then read in the other order is unreadable.
+  const std::string first_data_file = data_file_name(base_path, first_bin_number, first_bin_number);
+  const std::int64_t first_size_after =
+      first_data_file == location->data_file
+          ? former_size + static_cast<std::int64_t>(rebuilt_stored)
+          : file_size64(first_data_file.c_str());
+  if (first_size_after < 0 ||
+      index_reads_big_endian(records[0], static_cast<std::uint64_t>(first_size_after)) !=
+          (big_endian == 1)) {
+    error = format_text("entry %u would decode to more bytes than %s holds, and the archive "
+                        "would then be read in the wrong byte order",
+                        location->number, first_data_file.c_str());
+    return 0;
+  }
+
   // The payload is on disk before the index points at it; the index is
   // replaced whole, so the archive reads as before or fully as after.
   const std::int32_t appended = write_file_part(location->data_file.c_str(), rebuilt.data(),
@@ -169,17 +191,6 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
     return 0;
   }
 
-  std::vector<IndexEntry> records(entries.begin(), entries.begin() + entry_count);
-  IndexEntry& changed = records[location->number];
-  changed.offset = static_cast<std::uint64_t>(former_size);
-  changed.size_uncomp = rebuilt_decoded;
-  changed.size_comp = rebuilt_stored;
-  for (IndexEntry& record : records) {
-    record.offset = cond_swap64(record.offset, big_endian);
-    record.size_uncomp = cond_swap64(record.size_uncomp, big_endian);
-    record.size_comp = cond_swap64(record.size_comp, big_endian);
-    record.flag = cond_swap64(record.flag, big_endian);
-  }
   const std::string index_file = format_text("%s.idx", base_path.c_str());
   if (replace_file_atomically(index_file.c_str(), records.data(),
                               records.size() * kIndexRecordSize) != 1) {

@@ -40,7 +40,9 @@ ListLoadResult IdxListDocument::load(const char* primary_path, const char* fallb
   FileStream stream;
   std::uint64_t size = list_file_size(stream, primary_path);
   result.path = primary_path ? primary_path : "";
-  if (size == 0) {
+  if (size == 0 || size > kMaxPayloadLength) {
+    // Too large to read counts as unopenable.
+    result.primary_unreadable = file_size64(primary_path) > 0;
     stream.close();
     size = list_file_size(stream, fallback_path);
     result.path = fallback_path ? fallback_path : "";

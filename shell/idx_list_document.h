@@ -24,6 +24,9 @@ struct ListLoadResult {
   ListLoadStatus status = ListLoadStatus::kLoaded;
   std::string path;     // the file that was read; empty when neither had content
   bool from_fallback = false;
+  // The primary file holds bytes that could not be read (it cannot be opened
+  // for reading and writing, or is too large): saving would replace them.
+  bool primary_unreadable = false;
   std::string message;  // the parser's message, when malformed
   std::size_t line = 0;    // 1-based position of the fault, when malformed
   std::size_t column = 0;

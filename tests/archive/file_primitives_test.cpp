@@ -113,6 +113,10 @@ TEST(WriteFilePart, DispositionsAppendTextAndReadOnly) {
   ::chmod(path.c_str(), 0444);
   EXPECT_EQ(write_file_part(path.c_str(), "yz", 0, 2, kCreateAlways), 2);
   EXPECT_EQ(test::read_text(path), "yz");
+  // A length the result cannot count is refused before the file is touched,
+  // not after it was created anew.
+  EXPECT_EQ(write_file_part(path.c_str(), "yz", 0, 0x80000000u, kCreateAlways), -1);
+  EXPECT_EQ(test::read_text(path), "yz");
 }
 
 TEST(MakeDirsForPath, CreatesEveryMissingLevel) {

@@ -294,5 +294,48 @@ TEST(ReplaceEntry, RefusesWhatWouldCorruptTheArchive) {
   EXPECT_TRUE(snapshot(ambiguous) == ambiguous_before);
 }
 
+// The index carries no byte-order mark: an archive counts as big-endian when
+// its first record, read little-endian, claims more decoded bytes than the
+// first data file holds. A replacement must not change what that test says.
+TEST(ReplaceEntry, NeverChangesTheByteOrderTheArchiveIsReadWith) {
+  for (const bool big_endian : {false, true}) {
+    TempDir dir;
+    // Entry 0 is a zlib stream of a G1T; zero global data make it compress.
+    const std::string order = big_endian ? "true" : "false";
+    const std::string zeros(2 * 4096, '0');
+    test::write_independent_archive(dir.path(), R"({"name": "a", "big_endian": )" + order +
+                                                    R"(, "entries": [{"offset": 0, "payload":
+        {"zlib_stream": {"chunk_size": 16384, "payload": {"g1t": {"global_data": ")" +
+                                                    zeros + R"(", "textures": [
+          {"format": 6, "width": 64, "height": 64, "seed": 3, "expect": "t0"}]}}}}}]})");
+    // A far larger texture of zeros: it decodes to more bytes than the data
+    // file will hold after the append, since it compresses so well.
+    Bytes dds = read_bytes(dir.file("expected/t0.dds"));
+    dds.resize(128);
+    const std::uint8_t side_1024[4] = {0x00, 0x04, 0x00, 0x00};
+    std::memcpy(dds.data() + 12, side_1024, 4);
+    std::memcpy(dds.data() + 16, side_1024, 4);
+    dds.resize(128 + 1024 * 1024 / 2, 0);
+    test::write_bytes(dir.file("large.dds"), dds);
+    const Snapshot before = snapshot(dir);
+
+    const char* key = ".\\00000000\\0\\0.dds";
+    const int result = replace(dir, key, dir.file("large.dds"));
+    // Big-endian records read little-endian are huge whatever they hold, so
+    // only the little-endian archive has to refuse.
+    EXPECT_EQ(result, big_endian ? 1 : 0);
+    Archive reader;
+    ASSERT_EQ(reader.open(dir.file("a.idx").c_str()), 1);
+    EXPECT_EQ(reader.big_endian, big_endian ? 1 : 0) << "result " << result;
+    if (result == 1) {
+      ASSERT_EQ(reader.load_entry(key), 1) << big_endian;
+      EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size), dds);
+    } else {
+      EXPECT_EQ(result, 0);
+      EXPECT_TRUE(snapshot(dir) == before) << big_endian;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace korvel

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "archive/file_io.h"
 #include "shell/idx_list_document.h"
 #include "tests/support/temp_dir.h"
 
@@ -80,6 +81,15 @@ TEST(IdxListDocument, FirstRunReadsTheFallbackAndCreatesThePrimary) {
   IdxListDocument third;
   result = third.load(dir.file("empty.xml").c_str(), dir.file("default.xml").c_str());
   EXPECT_TRUE(result.from_fallback);
+  EXPECT_FALSE(result.primary_unreadable);
+  // A primary too large to read falls back too, and says that saving would
+  // replace what it holds (the file is sparse).
+  write_text(dir.file("huge.xml"), "<xml_root/>");
+  ASSERT_EQ(truncate_file(dir.file("huge.xml").c_str(), 0x100000100ull), 1);
+  IdxListDocument fourth;
+  result = fourth.load(dir.file("huge.xml").c_str(), dir.file("default.xml").c_str());
+  EXPECT_TRUE(result.from_fallback);
+  EXPECT_TRUE(result.primary_unreadable);
   // Neither present: an empty document that saves as the declaration alone.
   IdxListDocument none;
   result = none.load(dir.file("no.xml").c_str(), dir.file("none.xml").c_str());

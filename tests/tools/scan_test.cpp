@@ -5,6 +5,7 @@
 #include <functional>
 #include <sstream>
 
+#include "archive/file_io.h"
 #include "shell/idx_list_document.h"
 #include "tests/support/fixture_archives.h"
 #include "tests/support/temp_dir.h"
@@ -139,6 +140,12 @@ TEST(CliScan, NeverSavesOverAListThatDoesNotParse) {
   EXPECT_EQ(run({"scan", dir.file("s.idx"), "--into", dir.file("list.xml")}, nullptr, &err), 1);
   EXPECT_NE(err.find("list.xml:2:"), std::string::npos) << err;
   EXPECT_EQ(test::read_text(dir.file("list.xml")), broken);
+  // A list that holds more than we can read is not ours to replace either
+  // (the file is sparse).
+  test::write_bytes(dir.file("huge.xml"), std::vector<std::uint8_t>(broken.begin(), broken.end()));
+  ASSERT_EQ(truncate_file(dir.file("huge.xml").c_str(), 0x100000100ull), 1);
+  EXPECT_EQ(run({"scan", dir.file("s.idx"), "--into", dir.file("huge.xml")}, nullptr, &err), 1);
+  EXPECT_EQ(file_size64(dir.file("huge.xml").c_str()), 0x100000100ll) << err;
   EXPECT_EQ(run({"scan", dir.file("missing.idx")}, nullptr, &err), 1);
   EXPECT_EQ(run({"scan"}, nullptr, &err), 1);
 }

@@ -18,7 +18,7 @@ int run_entries(const Arguments& arguments, std::ostream& out, std::ostream& err
   std::int32_t file_number = archive.first_bin_number;
   for (std::uint32_t i = 0; i < archive.entry_count; ++i) {
     const IndexEntry& record = archive.entries[i];
-    if (archive.first_bin_number != -1 && i != 0 && record.offset == 0) ++file_number;
+    file_number = next_data_file_number(archive, i, file_number);
     out << format_text(
         "%08u\t%s\t%016" PRIX64 "h\t%016" PRIX64 "h\t%016" PRIX64 "h\t%016" PRIX64 "h\n", i,
         file_name_of(data_file_name(archive.base_path, archive.first_bin_number, file_number))

@@ -41,6 +41,10 @@ int run_scan(const Arguments& arguments, std::ostream& out, std::ostream& err) {
           << loaded.message << "; the list was left as it is\n";
       return kExitError;
     }
+    if (loaded.primary_unreadable) {
+      err << "korvel-cli: cannot read " << list_path << "; the list was left as it is\n";
+      return kExitError;
+    }
   }
   ListNode* root = list.root();
   if (root == nullptr) {
