@@ -304,9 +304,8 @@ bool replacement_dims(const Archive& archive, std::uint8_t* dims) {
 // True when the replacement DDS stores its pixels the way the slot's format
 // code says; a DXT5 file put in place of an A8R8G8B8 texture would be read as
 // garbage by the game and by us, so such a replacement is refused.
-bool replacement_matches_format(const Archive& archive, std::uint8_t format_code) {
-  const PixelFormat* format = pixel_format_of(format_code);
-  if (format == nullptr) return true;  // unknown codes are written like any other
+bool replacement_matches_format(const Archive& archive, const PixelFormat& format_of_slot) {
+  const PixelFormat* format = &format_of_slot;
   if (replacement_file_size(archive) < d3d9::kDdsFileHeaderSize) return false;
   d3d9::DdsFileHeader replacement;
   std::memcpy(&replacement, archive.image.data(), sizeof replacement);
@@ -347,7 +346,17 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
       return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
     }
     const std::uint8_t format_code = reader.u8_or_zero(begin + kFormatOffset);
-    if (!replacement_matches_format(archive, format_code)) {
+    // A texture of a format we cannot decode cannot be read back to check a
+    // replacement, and nobody could have extracted it to edit: refused, with
+    // nothing written, rather than written blind.
+    const PixelFormat* slot_format = pixel_format_of(format_code);
+    if (slot_format == nullptr) {
+      archive.error =
+          format_text("texture %s has the unknown format code %u; it cannot be replaced",
+                      archive.requested_key.c_str(), format_code);
+      return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
+    }
+    if (!replacement_matches_format(archive, *slot_format)) {
       archive.error = format_text("the DDS file's pixel format differs from texture %s's (code %u)",
                                   archive.requested_key.c_str(), format_code);
       return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);

@@ -156,6 +156,22 @@ TEST(G1tRebuild, ReplacementOfAnotherPixelFormatFails) {
   }
 }
 
+// A texture whose format code we cannot decode could not be checked after a
+// replacement: refused with a reason, and no console message.
+TEST(G1tRebuild, TextureOfUnknownFormatIsNotReplaced) {
+  RawG1t g1t;
+  g1t.textures = {raw_texture(0x10, 3, 0x22, Bytes(16, 1))};
+  int messages = 0;
+  static int* counter = nullptr;
+  counter = &messages;
+  const ConsoleMessageHandler previous =
+      set_console_message_handler([](const char*) { ++*counter; });
+  const G1tRun run = run_g1t(g1t.bytes(), false, texture_id(0), replacement_dds(4, 4, Bytes(16, 2)));
+  set_console_message_handler(previous);
+  EXPECT_TRUE(run.rebuild_failed);
+  EXPECT_EQ(messages, 0);
+}
+
 // A replacement of another size: the table, total_size and the textures after
 // it follow, so every texture (the last one too) reads back whole.
 TEST(G1tRebuild, ResizedTextureKeepsTheContainerConsistent) {
