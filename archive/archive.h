@@ -9,6 +9,7 @@
 
 #include "archive/content_tree.h"
 #include "archive/index_entry.h"
+#include "archive/limits.h"
 #include "archive/model_view.h"
 
 namespace korvel {
@@ -62,6 +63,14 @@ class Archive {
                  ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                  std::uint32_t* out_stored_size);
 
+  // Decoders hold copies and decoded forms of inner payloads while those are
+  // dispatched. A container whose inner payload would take what they hold
+  // past max_bytes_in_flight is not unwrapped (it shows as unknown), so that
+  // a small crafted archive cannot ask for tens of GiB through nesting.
+  bool claim_bytes(std::uint64_t count);
+  void return_bytes(std::uint64_t count);
+  std::uint64_t max_bytes_in_flight = kMaxBytesInFlight;
+
   // Marks the rebuild under way as failed and empties the three outputs.
   void fail_rebuild(ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                     std::uint32_t* out_stored_size);
@@ -86,6 +95,26 @@ class Archive {
  private:
   friend class EntryWalk;
   int dispatch_depth_ = 0;  // nesting of the dispatch under way
+  std::uint64_t bytes_in_flight_ = 0;
+};
+
+// A claim on the bytes in flight for one container's inner payload, returned
+// when the container is done with it.
+class BytesInFlight {
+ public:
+  BytesInFlight(Archive& archive, std::uint64_t count)
+      : archive_(archive), count_(count), granted_(archive.claim_bytes(count)) {}
+  ~BytesInFlight() {
+    if (granted_) archive_.return_bytes(count_);
+  }
+  BytesInFlight(const BytesInFlight&) = delete;
+  BytesInFlight& operator=(const BytesInFlight&) = delete;
+  bool granted() const { return granted_; }
+
+ private:
+  Archive& archive_;
+  std::uint64_t count_;
+  bool granted_;
 };
 
 // Rebuild mode is on only when all three outputs are given.

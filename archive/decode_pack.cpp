@@ -123,6 +123,13 @@ int Archive::decode_pack(ContentNode* parent, const std::uint8_t* payload, std::
   std::uint32_t item_count = 0;
   std::uint32_t header_length = 0;
   if (!read_pack_header(reader, &item_count, &header_length)) return 0;
+  // Items are copied one at a time: the largest is what the pack holds.
+  std::uint64_t largest_item = 0;
+  for (std::uint32_t i = 0; i < item_count; ++i) {
+    largest_item = std::max<std::uint64_t>(largest_item, read_pack_item(reader, i).size);
+  }
+  const BytesInFlight claim(*this, largest_item + kPayloadSlack);
+  if (!claim.granted()) return 0;
   const bool rebuild = is_rebuild(out_buffer, out_decoded_size, out_stored_size);
 
   // The rebuilt pack grows item by item: each item's place depends only on

@@ -446,6 +446,8 @@ int Archive::decode_zlib(ContentNode* parent, const std::uint8_t* payload, std::
   const ByteReader reader(payload, length, big_endian);
   ZlibStreamHeader header;
   if (!read_zlib_stream_header(reader, &header)) return 0;
+  const BytesInFlight claim(*this, static_cast<std::uint64_t>(header.total_size) + kPayloadSlack);
+  if (!claim.granted()) return 0;
 
   ContentNode* element = append_element(parent, vocab::kZlib);
   append_attribute(element, vocab::kNumber, format_text("%d", 0));

@@ -44,6 +44,14 @@ void Archive::fail_rebuild(ByteBuffer* out_buffer, std::uint32_t* out_decoded_si
   if (out_stored_size != nullptr) *out_stored_size = 0;
 }
 
+bool Archive::claim_bytes(std::uint64_t count) {
+  if (count > max_bytes_in_flight || bytes_in_flight_ > max_bytes_in_flight - count) return false;
+  bytes_in_flight_ += count;
+  return true;
+}
+
+void Archive::return_bytes(std::uint64_t count) { bytes_in_flight_ -= count; }
+
 void Archive::dispatch_content(ContentNode* parent, const std::uint8_t* payload,
                                std::uint32_t length, ByteBuffer* out_buffer,
                                std::uint32_t* out_decoded_size, std::uint32_t* out_stored_size) {

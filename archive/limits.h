@@ -35,6 +35,10 @@ constexpr int kMaxModelFormatMessages = 8;
 // would otherwise make millions of tree nodes out of a few bytes of table.
 constexpr std::uint32_t kMaxTexturesPerContainer = 0x10000;
 
+// What the decoders of one request may hold at once in copies and decoded
+// forms of nested payloads (a rebuild holds about twice as much again).
+constexpr std::uint64_t kMaxBytesInFlight = 3ull << 30;
+
 // The FileStream buffer every caller opens with.
 constexpr std::uint32_t kStreamBufferCapacity = 0x1000000;
 
