@@ -140,7 +140,10 @@ rapidxml::xml_node<char>* scan_archive(const std::string& index_path, const Scan
       options.progress(location.number, archive.entry_count);
     ByteBuffer payload;
     std::string read_error;
-    if (!read_entry_payload(location, &payload, &read_error)) return true;
+    if (!read_entry_payload(location, &payload, &read_error)) {
+      if (options.skipped) options.skipped(read_error);
+      return true;
+    }
     EntryItems items(archive, location, std::move(payload));
     items.list();
     const ItemNodes found = items_below(location.element);

@@ -14,6 +14,9 @@ struct ScanOptions {
   bool all_entries = false;  // also entries that hold no texture or model
   // Called now and then with (entries done, entries in all).
   std::function<void(std::uint32_t, std::uint32_t)> progress;
+  // Called for each entry that could not be read, with the reason; the scan
+  // goes on without it.
+  std::function<void(const std::string&)> skipped;
 };
 
 // Appends one archive element under parent (a node of a list document): its

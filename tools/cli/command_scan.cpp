@@ -28,6 +28,9 @@ int run_scan(const Arguments& arguments, std::ostream& out, std::ostream& err) {
     err << "usage: korvel-cli scan ARCHIVE.idx [--into LIST.xml] [--all]\n";
     return kExitError;
   }
+  options.skipped = [&err](const std::string& reason) {
+    err << "korvel-cli: skipped " << reason << '\n';
+  };
   options.progress = [&err](std::uint32_t done, std::uint32_t total) {
     err << "scan: " << done << '/' << total << " entries\n";
   };
