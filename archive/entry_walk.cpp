@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 #include "archive/file_io.h"
 #include "archive/format_text.h"
@@ -32,10 +33,22 @@ const char* pool_hex64(ContentTree& tree, std::uint64_t value) {
   return tree.allocate_string(text, sizeof text);
 }
 
+// prefix, then value as "%08u" (at least eight digits, zero-padded).
 const char* pool_decimal8(ContentTree& tree, const char* prefix, std::uint32_t value) {
+  char digits[10];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count < 8) digits[count++] = '0';
+  const std::size_t prefix_length = std::strlen(prefix);
   char text[32];
-  const int length = std::snprintf(text, sizeof text, "%s%08u", prefix, value);
-  return tree.allocate_string(text, static_cast<std::size_t>(length) + 1);
+  std::memcpy(text, prefix, prefix_length);
+  for (int i = 0; i < count; ++i)
+    text[prefix_length + static_cast<std::size_t>(i)] = digits[count - 1 - i];
+  text[prefix_length + static_cast<std::size_t>(count)] = '\0';
+  return tree.allocate_string(text, prefix_length + static_cast<std::size_t>(count) + 1);
 }
 
 void append_pool_attribute(ContentTree& tree, ContentNode* element, const char* name,

@@ -59,14 +59,23 @@ template <typename Visitor>
 void for_each_entry(const Archive& archive, ContentTree& tree, Visitor visit) {
   ContentNode* root = detail::append_root(tree);
   std::int32_t file_number = archive.first_bin_number;
+  // One location, its data file named again only when the number moves on:
+  // a large index would otherwise format a path for every entry.
+  EntryLocation location;
+  std::int32_t named_file_number = file_number;
+  location.data_file = data_file_name(archive.base_path, archive.first_bin_number, file_number);
   for (std::uint32_t i = 0; i < archive.entry_count && i < archive.entries.size(); ++i) {
     const IndexEntry& record = archive.entries[i];
     ContentNode* element = detail::append_entry_element(tree, root, i, record);
     file_number = next_data_file_number(archive, i, file_number);
     if (record.empty()) continue;
-    const EntryLocation location{
-        i, record, data_file_name(archive.base_path, archive.first_bin_number, file_number),
-        element};
+    if (file_number != named_file_number) {
+      location.data_file = data_file_name(archive.base_path, archive.first_bin_number, file_number);
+      named_file_number = file_number;
+    }
+    location.number = i;
+    location.record = record;
+    location.element = element;
     if (!visit(location)) return;
   }
 }
