@@ -71,11 +71,17 @@ void apply_layout_report(HWND window, const LayoutReport& report) {
 }
 
 void submit_layout_report(HWND window, LayoutReport report) {
-  {
-    std::lock_guard<std::mutex> lock(mailbox().mutex);
-    mailbox().waiting[window] = std::move(report);
+  std::lock_guard<std::mutex> lock(mailbox().mutex);
+  auto waiting = mailbox().waiting.find(window);
+  if (waiting != mailbox().waiting.end()) {
+    waiting->second = std::move(report);  // its wake is on the way already
+    return;
   }
-  host::post_message(window, kEngineMessage, kWakeLayoutReport, 0);
+  // Kept only when the wake reached the window's queue: a report for a window
+  // that is gone, or never was one, would otherwise stay here for good.
+  if (host::post_message(window, kEngineMessage, kWakeLayoutReport, 0)) {
+    mailbox().waiting.emplace(window, std::move(report));
+  }
 }
 
 void apply_submitted_report(HWND window) {

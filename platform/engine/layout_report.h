@@ -31,7 +31,8 @@ struct LayoutReport {
 // On the UI thread.
 void apply_layout_report(HWND window, const LayoutReport& report);
 // From any thread: the UI thread applies it when it takes the engine's message
-// from the window's queue; a newer report replaces one not yet taken.
+// from the window's queue; a newer report replaces one not yet taken, and one
+// for a window that is gone is dropped.
 void submit_layout_report(HWND window, LayoutReport report);
 // The UI thread takes what was submitted for window.
 void apply_submitted_report(HWND window);

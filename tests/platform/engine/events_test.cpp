@@ -327,5 +327,19 @@ TEST_F(Events, TheLayoutReportGivesGeometryAndVisibility) {
   }
 }
 
+// Reports name windows the display saw; one for a window that is gone, or was
+// never a window, cannot be delivered and must not be kept for it.
+TEST_F(Events, AReportForAWindowThatIsGoneIsDropped) {
+  const auto not_a_window = reinterpret_cast<HWND>(std::uintptr_t{0x7FFF0});
+  const std::string html = "<body></body>";
+  HTMLayoutLoadHtmlEx(not_a_window, reinterpret_cast<const BYTE*>(html.data()),
+                      static_cast<UINT>(html.size()), u"/");
+  engine::LayoutReport layout;
+  layout.min_width = 640;
+  engine::submit_layout_report(not_a_window, layout);
+  engine::apply_submitted_report(not_a_window);
+  EXPECT_EQ(HTMLayoutGetMinWidth(not_a_window), 0u);
+}
+
 }  // namespace
 }  // namespace korvel::engine
