@@ -25,8 +25,9 @@ BOOL DestroyWindow(HWND window);
 BOOL ShowWindow(HWND window, int command);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 // insert_after: the window to sit directly below, or HWND_TOP; top-level
-// windows only. Sends WM_WINDOWPOSCHANGED (insert_after as given), then
-// WM_MOVE with the new client origin when the window moved.
+// windows only. Flags: SWP_NOSIZE, SWP_NOMOVE, SWP_NOZORDER (SWP_NOREDRAW
+// changes nothing here). Sends WM_WINDOWPOSCHANGED (insert_after as given),
+// then WM_MOVE with the new client origin when the window moved.
 BOOL SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height, UINT flags);
 
 BOOL GetWindowRect(HWND window, RECT* rect);  // desktop coordinates
