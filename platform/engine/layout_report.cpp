@@ -1,5 +1,6 @@
 #include "platform/engine/layout_report.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -30,6 +31,10 @@ bool own_rule_visible(const Element& element) {
   return true;
 }
 
+LONG held(LONG coordinate) {
+  return std::clamp(coordinate, -kMaxLayoutCoordinate, kMaxLayoutCoordinate);
+}
+
 bool in_window(const Element& element, HWND window) {
   const View* view = view_of(element);
   return view != nullptr && view->window == window;
@@ -56,7 +61,8 @@ void apply_layout_report(HWND window, const LayoutReport& report) {
     if (element == nullptr || !in_window(*element, window)) continue;
     const bool was_visible = element_visible(*element);
     element->reported = true;
-    element->box = reported.box;
+    const RECT& box = reported.box;
+    element->box = RECT{held(box.left), held(box.top), held(box.right), held(box.bottom)};
     element->visible = reported.visible;
     if (was_visible != reported.visible) changes.push_back({reported.key, reported.visible});
   }
