@@ -2,6 +2,7 @@
 
 #include "platform/engine/element_handles.h"
 #include "platform/engine/event_routing.h"
+#include "platform/engine/page_changes.h"
 
 namespace korvel::engine {
 
@@ -32,6 +33,7 @@ void set_focus(View& view, Element* element, bool by_mouse) {
   view.focus = new_uid;
   if (old != nullptr) {
     old->state &= ~STATE_FOCUS;
+    touch(*old);  // the display shows the focus, so losing it is a change too
     FOCUS_PARAMS record{FOCUS_LOST, handle_of(old), by_mouse ? 1 : 0, 0};
     route_bubbling(*old, old, HANDLE_FOCUS, &record, &record.cmd);
   }
@@ -40,7 +42,7 @@ void set_focus(View& view, Element* element, bool by_mouse) {
   Element* target = lookup_uid(new_uid);
   if (still == nullptr || target == nullptr || still->focus != new_uid) return;
   target->state |= STATE_FOCUS;
-  ++still->version;
+  touch(*target);
   FOCUS_PARAMS record{FOCUS_GOT, handle_of(target), by_mouse ? 1 : 0, 0};
   route_bubbling(*target, target, HANDLE_FOCUS, &record, &record.cmd);
 }

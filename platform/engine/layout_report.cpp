@@ -1,5 +1,6 @@
 #include "platform/engine/layout_report.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -30,6 +31,10 @@ bool own_rule_visible(const Element& element) {
   return true;
 }
 
+LONG held(LONG coordinate) {
+  return std::clamp(coordinate, -kMaxLayoutCoordinate, kMaxLayoutCoordinate);
+}
+
 bool in_window(const Element& element, HWND window) {
   const View* view = view_of(element);
   return view != nullptr && view->window == window;
@@ -56,7 +61,8 @@ void apply_layout_report(HWND window, const LayoutReport& report) {
     if (element == nullptr || !in_window(*element, window)) continue;
     const bool was_visible = element_visible(*element);
     element->reported = true;
-    element->box = reported.box;
+    const RECT& box = reported.box;
+    element->box = RECT{held(box.left), held(box.top), held(box.right), held(box.bottom)};
     element->visible = reported.visible;
     if (was_visible != reported.visible) changes.push_back({reported.key, reported.visible});
   }
@@ -71,11 +77,17 @@ void apply_layout_report(HWND window, const LayoutReport& report) {
 }
 
 void submit_layout_report(HWND window, LayoutReport report) {
-  {
-    std::lock_guard<std::mutex> lock(mailbox().mutex);
-    mailbox().waiting[window] = std::move(report);
+  std::lock_guard<std::mutex> lock(mailbox().mutex);
+  auto waiting = mailbox().waiting.find(window);
+  if (waiting != mailbox().waiting.end()) {
+    waiting->second = std::move(report);  // its wake is on the way already
+    return;
   }
-  host::post_message(window, kEngineMessage, kWakeLayoutReport, 0);
+  // Kept only when the wake reached the window's queue: a report for a window
+  // that is gone, or never was one, would otherwise stay here for good.
+  if (host::post_message(window, kEngineMessage, kWakeLayoutReport, 0)) {
+    mailbox().waiting.emplace(window, std::move(report));
+  }
 }
 
 void apply_submitted_report(HWND window) {

@@ -16,6 +16,10 @@
 
 namespace korvel::engine {
 
+// Reported coordinates are held to this, far beyond any screen, so that sums
+// and differences of them (and of window positions) stay within 32 bits.
+constexpr LONG kMaxLayoutCoordinate = 1 << 24;
+
 struct ReportedBox {
   std::uint32_t key = 0;  // the element's handle number (data-korvel-key)
   RECT box{};
@@ -31,7 +35,8 @@ struct LayoutReport {
 // On the UI thread.
 void apply_layout_report(HWND window, const LayoutReport& report);
 // From any thread: the UI thread applies it when it takes the engine's message
-// from the window's queue; a newer report replaces one not yet taken.
+// from the window's queue; a newer report replaces one not yet taken, and one
+// for a window that is gone is dropped.
 void submit_layout_report(HWND window, LayoutReport report);
 // The UI thread takes what was submitted for window.
 void apply_submitted_report(HWND window);

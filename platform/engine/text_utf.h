@@ -1,16 +1,19 @@
-// UTF-8 and UTF-16 conversions inside the engine. Malformed input becomes
-// U+FFFD, never a read outside the text.
+// Text conversions inside the engine: the window system's UTF-8 and UTF-16
+// conversions, so that the engine reads narrow text exactly as the program's
+// code-page conversions do (malformed input becomes U+FFFD, never a read
+// outside the text), and ASCII lower-casing for names.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "platform/win/text_conversion.h"
+
 namespace korvel::engine {
 
-std::u16string utf8_to_utf16(std::string_view text);
-std::string utf16_to_utf8(std::u16string_view text);
+using win::utf16_to_utf8;
+using win::utf8_to_utf16;
+
 std::string ascii_lower(std::string_view text);
-// Length of a NUL-terminated UTF-16 text; 0 for null.
-std::size_t wide_length(const char16_t* text);
 
 }  // namespace korvel::engine

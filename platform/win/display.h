@@ -2,9 +2,12 @@
 // screen needs to draw its windows, the tree controls and the modal boxes, and
 // takes back what the user does there. A display is called from any thread
 // (the UI thread, the model viewer's, a waiting caller's) and never while the
-// window system holds its lock; its input functions below may be called from
-// any thread and never run a window procedure themselves: input is queued for
-// the UI thread, answers wake the caller that waits for them.
+// window system holds its lock, so calls from different threads are not
+// ordered among themselves: a frame may arrive after its window's
+// window_destroyed (drop it), a modal request after its owner's (its
+// modal_closed follows). Its input functions below may be called from any
+// thread and never run a window procedure themselves: input is queued for the
+// UI thread, answers wake the caller that waits for them.
 #pragma once
 
 #include <cstdint>

@@ -135,6 +135,8 @@ void input_mouse(const MouseInput& input) {
   detail::InputEvent event;
   event.kind = detail::InputEvent::Kind::kMouse;
   event.mouse = input;
+  event.mouse.x = detail::held_coordinate(input.x);
+  event.mouse.y = detail::held_coordinate(input.y);
   queue_input(std::move(event));
 }
 

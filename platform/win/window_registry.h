@@ -8,6 +8,10 @@
 
 namespace korvel::win {
 
+// Positions, sizes and pointer coordinates are held to ±this, far beyond any
+// screen, so that origins and rectangles made of them stay within 32 bits.
+constexpr int kMaxWindowCoordinate = 1 << 24;
+
 // Class names compare case-insensitively. "SysTreeView32" is always there.
 ATOM RegisterClassW(const WNDCLASSW* window_class);
 BOOL UnregisterClassW(LPCWSTR class_name, HINSTANCE instance);
@@ -25,8 +29,9 @@ BOOL DestroyWindow(HWND window);
 BOOL ShowWindow(HWND window, int command);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 // insert_after: the window to sit directly below, or HWND_TOP; top-level
-// windows only. Sends WM_WINDOWPOSCHANGED (insert_after as given), then
-// WM_MOVE with the new client origin when the window moved.
+// windows only. Flags: SWP_NOSIZE, SWP_NOMOVE, SWP_NOZORDER (SWP_NOREDRAW
+// changes nothing here). Sends WM_WINDOWPOSCHANGED (insert_after as given),
+// then WM_MOVE with the new client origin when the window moved.
 BOOL SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height, UINT flags);
 
 BOOL GetWindowRect(HWND window, RECT* rect);  // desktop coordinates

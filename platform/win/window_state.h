@@ -15,6 +15,7 @@
 
 #include "platform/win/display.h"
 #include "platform/win/win_types.h"
+#include "platform/win/window_registry.h"
 
 namespace korvel::win::detail {
 
@@ -144,6 +145,10 @@ struct Publication {
 };
 
 bool class_name_equal(const std::u16string& first, const std::u16string& second);
+
+// A coordinate held to ±kMaxWindowCoordinate; a size to 0..kMaxWindowCoordinate.
+int held_coordinate(std::int64_t value);
+int held_size(int value);
 
 // Calls a window's procedure on the caller's thread; 0 when the window is gone.
 LRESULT call_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

@@ -1,5 +1,7 @@
 #include "platform/win/window_system.h"
 
+#include <algorithm>
+
 #include "platform/win/text_conversion.h"
 #include "platform/win/window_state.h"
 
@@ -31,17 +33,27 @@ bool on_ui_thread(const State& st) {
   return st.has_ui_thread && st.ui_thread == std::this_thread::get_id();
 }
 
+int held_coordinate(std::int64_t value) {
+  return static_cast<int>(
+      std::clamp<std::int64_t>(value, -kMaxWindowCoordinate, kMaxWindowCoordinate));
+}
+
+int held_size(int value) {
+  return std::clamp(value, 0, kMaxWindowCoordinate);
+}
+
 POINT client_origin(State& st, const WindowRecord& record) {
-  POINT origin{record.x, record.y};
+  std::int64_t x = record.x;
+  std::int64_t y = record.y;
   // Windows here have no frame, so a client area starts at its window's origin.
   for (HWND parent = record.parent; parent != nullptr;) {
     const WindowRecord* above = find_window(st, parent);
     if (above == nullptr) break;
-    origin.x += above->x;
-    origin.y += above->y;
+    x += above->x;
+    y += above->y;
     parent = above->parent;
   }
-  return origin;
+  return POINT{held_coordinate(x), held_coordinate(y)};
 }
 
 bool window_is_shown(State& st, const WindowRecord& record) {

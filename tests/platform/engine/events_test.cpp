@@ -3,6 +3,7 @@
 // keyboard state, focus, posted events, method calls and the layout report.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <thread>
 
 #include "tests/support/page_host.h"
@@ -325,6 +326,44 @@ TEST_F(Events, TheLayoutReportGivesGeometryAndVisibility) {
     HTMLayoutGetElementLocation(by_id(id), &rect, VIEW_RELATIVE);
     EXPECT_EQ(rect.right, 0);
   }
+}
+
+// Reports name windows the display saw; one for a window that is gone, or was
+// never a window, cannot be delivered and must not be kept for it.
+TEST_F(Events, AReportForAWindowThatIsGoneIsDropped) {
+  const auto not_a_window = reinterpret_cast<HWND>(std::uintptr_t{0x7FFF0});
+  const std::string html = "<body></body>";
+  HTMLayoutLoadHtmlEx(not_a_window, reinterpret_cast<const BYTE*>(html.data()),
+                      static_cast<UINT>(html.size()), u"/");
+  engine::LayoutReport layout;
+  layout.min_width = 640;
+  engine::submit_layout_report(not_a_window, layout);
+  engine::apply_submitted_report(not_a_window);
+  EXPECT_EQ(HTMLayoutGetMinWidth(not_a_window), 0u);
+}
+
+// Boxes come from the browser: coordinates far outside any screen are held to
+// the engine's limit, so that locations relative to the root and pointer
+// positions inside an element are computed without overflow.
+TEST_F(Events, ReportedCoordinatesAreHeldToTheLimit) {
+  constexpr LONG kLow = std::numeric_limits<LONG>::min();
+  constexpr LONG kHigh = std::numeric_limits<LONG>::max();
+  constexpr LONG kLimit = engine::kMaxLayoutCoordinate;
+  report({{"html", {kHigh, kHigh, kHigh, kHigh}}, {"area", {kLow, kLow, kHigh, kHigh}}});
+  RECT rect{};
+  HTMLayoutGetElementLocation(by_id("area"), &rect, VIEW_RELATIVE);
+  EXPECT_EQ(rect.left, -kLimit);
+  EXPECT_EQ(rect.bottom, kLimit);
+  HTMLayoutGetElementLocation(by_id("area"), &rect, ROOT_RELATIVE);
+  EXPECT_EQ(rect.left, -2 * kLimit);
+  EXPECT_EQ(rect.right, 0);
+
+  listen("area", HANDLE_MOUSE);
+  mouse(win::MouseAction::kMove, 5, 5);
+  const auto got = of_group(HANDLE_MOUSE);
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got.back().target, "area");
+  EXPECT_EQ(got.back().extra, static_cast<UINT>(5 + kLimit));  // x inside the area
 }
 
 }  // namespace

@@ -65,5 +65,24 @@ TEST_F(Export, TheVersionMovesWithEveryChange) {
   EXPECT_FALSE(delivered_resource(window, u"/pages/none.png").has_value());
 }
 
+TEST_F(Export, FocusMovedByAPressMovesTheVersion) {
+  load("<body><p id=p>x</p><button id=b>b</button>");
+  HTMLayoutSetElementState(by_id("p"), STATE_FOCUS, 0, 0);
+  struct Press {
+    const char* where;
+    int x;
+    bool focus_shown;  // whether the export marks an element focused afterwards
+  } presses[] = {{"on the button", 15, true}, {"on nothing focusable", 60, false}};
+  report({{"b", {10, 10, 30, 30}}});
+  for (const Press& press : presses) {
+    const std::uint64_t before = page_version(window);
+    click(press.x, 20);
+    EXPECT_GT(page_version(window), before) << press.where;
+    const std::string html = export_page_html(window);
+    EXPECT_EQ(html.find("data-korvel-state=\"focus\"") != std::string::npos, press.focus_shown)
+        << press.where << ": " << html;
+  }
+}
+
 }  // namespace
 }  // namespace korvel::engine

@@ -117,6 +117,20 @@ TEST_F(Selectors, ExpandedAndCollapsedExcludeEachOther) {
   EXPECT_EQ(state_of("t2"), STATE_DISABLED);  // from the attribute
 }
 
+// A narrow selector is read as the window system reads narrow text, so that
+// a name converted by one finds the element named by the other, even where
+// the bytes are not well-formed UTF-8.
+TEST_F(Selectors, NarrowSelectorsDecodeAsTheWindowSystemDoes) {
+  load(kPage);
+  for (const std::string name :
+       {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xE6\xA8z", "\xF5\x80"}) {
+    HTMLayoutSetAttributeByName(by_id("p2"), "name", win::utf8_to_utf16(name).c_str());
+    const std::string selector = ":root>[name=\"" + name + "\"]";
+    EXPECT_EQ(ids_matching(selector.c_str(), by_id("tabs")), std::vector<std::string>{"p2"})
+        << selector;
+  }
+}
+
 TEST_F(Selectors, VisitingByAttribute) {
   load(kPage);
   struct Case {

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "tests/platform/win/window_fixture.h"
@@ -232,6 +233,40 @@ TEST_F(Windows, FramesReachTheDisplayAndAreAcknowledged) {
   DestroyWindow(model);
   EXPECT_EQ(publish_frame(model, 2, 1, pixels), 0u);
   EXPECT_FALSE(wait_until_frame_taken(model, 1, 1000));  // gone: answers at once
+}
+
+// Coordinates come from the display and from sums of element boxes: far
+// outside any screen they are held to the window system's limit, so that
+// origins, rectangles and drags are computed without overflow.
+TEST_F(Windows, CoordinatesFarOffScreenAreHeldToTheLimit) {
+  constexpr int kLow = std::numeric_limits<int>::min();
+  constexpr int kHigh = std::numeric_limits<int>::max();
+  constexpr int kLimit = kMaxWindowCoordinate;
+  const HWND far = popup(0, 0, 10, 10);
+  SetWindowPos(far, HWND_TOP, kHigh, kLow, kHigh, kHigh, SWP_NOZORDER);
+  RECT rect{};
+  GetWindowRect(far, &rect);
+  EXPECT_EQ(rect.left, kLimit);
+  EXPECT_EQ(rect.top, -kLimit);
+  EXPECT_EQ(rect.right, 2 * kLimit);
+  EXPECT_EQ(display->window(far)->rect.bottom, 0);
+
+  const HWND host = popup(100, 50, 400, 300);
+  ShowWindow(host, SW_SHOW);
+  handler() = [host](HWND window, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
+    if (window == host && message == WM_LBUTTONDOWN) {
+      PostMessageW(host, WM_NCLBUTTONDOWN, HTCAPTION, lparam);
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+  };
+  display->mouse(host, MouseAction::kMove, kLow, kHigh);
+  display->mouse(host, MouseAction::kLeftDown, 110, 60);
+  display->mouse(host, MouseAction::kMove, kLow, kLow);
+  pump();
+  EXPECT_EQ(received_by(host, WM_MOUSEMOVE).size(), 1u);
+  GetWindowRect(host, &rect);
+  EXPECT_EQ(rect.left, -kLimit);
+  EXPECT_EQ(rect.top, -kLimit);
 }
 
 }  // namespace
