@@ -286,9 +286,9 @@ class ZlibStreamRebuild : public QuietConsole {
 
 TEST_F(ZlibStreamRebuild, UnchangedContentGivesThePayloadBack) {
   const Bytes content = text_of(0x700, "u");
-  forge::ZlibStreamSpec spec = forge::zlib_stream_spec_of(content, 0x200);
-  spec.chunks[1].level = 1;  // not what a rebuild would write
-  const Bytes payload = forge::write_zlib_stream(spec, false);
+  forge::ZlibStreamSpec layout = forge::zlib_stream_spec_of(content, 0x200);
+  layout.chunks[1].level = 1;  // not what a rebuild would write
+  const Bytes payload = forge::write_zlib_stream(layout, false);
   ASSERT_TRUE(rebuild(payload, content));
   EXPECT_EQ(Bytes(out.begin(), out.begin() + stored_size), payload);
   EXPECT_EQ(decoded_size, 0x700u);
@@ -306,9 +306,9 @@ TEST_F(ZlibStreamRebuild, ChangedContentGetsANewStream) {
 }
 
 TEST_F(ZlibStreamRebuild, ChangedContentAfterAChunkFailedIsRefused) {
-  forge::ZlibStreamSpec spec = forge::zlib_stream_spec_of(text_of(0x700, "e"), 0x200);
-  spec.chunks[2].raw_body = Bytes(20, 0x44);
-  const Bytes payload = forge::write_zlib_stream(spec, false);
+  forge::ZlibStreamSpec layout = forge::zlib_stream_spec_of(text_of(0x700, "e"), 0x200);
+  layout.chunks[2].raw_body = Bytes(20, 0x44);
+  const Bytes payload = forge::write_zlib_stream(layout, false);
   out.assign(3, 7);
   EXPECT_FALSE(rebuild(payload, text_of(0x700, "other")));
   EXPECT_EQ(out, ByteBuffer(3, 7));  // left for the caller to empty
@@ -350,11 +350,11 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_of(const Bytes& pack)
 }
 
 TEST(PackRebuild, ItemsArePlacedAsTheyAreRead) {
-  forge::PackSpec spec;
-  spec.extra_header = Bytes(4, 0xEE);  // H = 4 + 3 × 8 + 4 = 32
-  spec.items = {
+  forge::PackSpec layout;
+  layout.extra_header = Bytes(4, 0xEE);  // H = 4 + 3 × 8 + 4 = 32
+  layout.items = {
       {Bytes(8, 'a'), std::nullopt}, {Bytes(6, 'b'), std::nullopt}, {Bytes(4, 'c'), std::nullopt}};
-  const Bytes pack = forge::write_pack(spec, false);
+  const Bytes pack = forge::write_pack(layout, false);
   using Pairs = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
   // Item 1 is handed on with its size rounded up: six bytes and two of padding.
   const Bytes old_item_1 = {'b', 'b', 'b', 'b', 'b', 'b', 0, 0};

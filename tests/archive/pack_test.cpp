@@ -74,14 +74,14 @@ TEST(PackRecognition, ReadsNumbersInTheArchiveByteOrder) {
 TEST(PackDecoding, EveryItemGoesToDispatchUnderItsOwnElement) {
   const Bytes inner_stream = forge::zlib_stream_of(Bytes(0x300, 'z'), 0x200, false);
   const Bytes inner_pack = forge::pack_of({Bytes{'D', 'E', 'E', 'P'}}, false);
-  forge::PackSpec spec;
-  spec.extra_header = Bytes(6, 0xEE);
-  spec.items = {{Bytes{'A', 'B', 'C'}, std::nullopt},
+  forge::PackSpec layout;
+  layout.extra_header = Bytes(6, 0xEE);
+  layout.items = {{Bytes{'A', 'B', 'C'}, std::nullopt},
                 {inner_stream, std::nullopt},
                 {inner_pack, std::nullopt},
                 {Bytes{}, std::nullopt},
                 {Bytes{'X'}, std::nullopt}};
-  const Bytes payload = forge::write_pack(spec, false);
+  const Bytes payload = forge::write_pack(layout, false);
   EXPECT_EQ(test::content_tree_of(payload.data(), static_cast<std::uint32_t>(payload.size()), 0),
             "<root>\n"
             "\t<pack number=\"0\">\n"

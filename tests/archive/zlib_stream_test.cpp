@@ -53,12 +53,12 @@ ZlibChunkSpec stored(Bytes data, std::optional<std::uint32_t> table_entry = std:
 ZlibStreamSpec spec_of(std::uint32_t chunk_size, std::vector<ZlibChunkSpec> chunks,
                        std::optional<std::uint32_t> total_size = std::nullopt,
                        std::optional<std::uint32_t> chunk_count = std::nullopt) {
-  ZlibStreamSpec spec;
-  spec.chunk_size = chunk_size;
-  spec.chunks = std::move(chunks);
-  spec.total_size = total_size;
-  spec.chunk_count = chunk_count;
-  return spec;
+  ZlibStreamSpec layout;
+  layout.chunk_size = chunk_size;
+  layout.chunks = std::move(chunks);
+  layout.total_size = total_size;
+  layout.chunk_count = chunk_count;
+  return layout;
 }
 
 bool recognised(const Bytes& payload, std::uint8_t big_endian = 0) {
@@ -99,25 +99,25 @@ TEST(ZlibStreamRecognition, FollowsTheHeaderTestsInOrder) {
        [] { return forge::zlib_stream_of(text_of(0x50000, "b"), 0x20000, false); }, true},
       {"total 0x50000 in 2 chunks",
        [] {
-         ZlibStreamSpec spec = forge::zlib_stream_spec_of(text_of(0x50000, "b"), 0x20000);
-         spec.chunks.pop_back();
-         return forge::write_zlib_stream(spec, false);
+         ZlibStreamSpec layout = forge::zlib_stream_spec_of(text_of(0x50000, "b"), 0x20000);
+         layout.chunks.pop_back();
+         return forge::write_zlib_stream(layout, false);
        },
        false},
       {"total 0x50000 in 4 chunks",
        [] {
-         ZlibStreamSpec spec = forge::zlib_stream_spec_of(text_of(0x50000, "b"), 0x20000);
-         spec.chunks.push_back(compressed({}));
-         return forge::write_zlib_stream(spec, false);
+         ZlibStreamSpec layout = forge::zlib_stream_spec_of(text_of(0x50000, "b"), 0x20000);
+         layout.chunks.push_back(compressed({}));
+         return forge::write_zlib_stream(layout, false);
        },
        false},
       {"total 0x40000 in 3 chunks, the third decoding to nothing",
        [] { return forge::zlib_stream_of(text_of(0x40000, "c"), 0x20000, false); }, true},
       {"total 0x40000 in 2 chunks",
        [] {
-         ZlibStreamSpec spec = forge::zlib_stream_spec_of(text_of(0x40000, "c"), 0x20000);
-         spec.chunks.pop_back();
-         return forge::write_zlib_stream(spec, false);
+         ZlibStreamSpec layout = forge::zlib_stream_spec_of(text_of(0x40000, "c"), 0x20000);
+         layout.chunks.pop_back();
+         return forge::write_zlib_stream(layout, false);
        },
        false},
       {"fewer than 128 decoded bytes in a chunk of 128",
@@ -230,7 +230,7 @@ TEST_F(ZlibStreamDecoding, ChunksAppendWhatTheyHold) {
   entry_3.raw_body = small_stored;
   struct Case {
     const char* name;
-    ZlibStreamSpec spec;
+    ZlibStreamSpec layout;
     Bytes expected;
   } cases[] = {
       {"compressed chunks", spec_of(0x200, {compressed(a), compressed(b)}), concat({a, b})},
@@ -252,7 +252,7 @@ TEST_F(ZlibStreamDecoding, ChunksAppendWhatTheyHold) {
   // The last case: 0x1FC stored bytes, then 4 of chunk b, then nothing more.
   cases[5].expected.insert(cases[5].expected.end(), b.begin(), b.begin() + 4);
   for (const Case& c : cases) {
-    EXPECT_EQ(decoded_of(forge::write_zlib_stream(c.spec, false)), c.expected) << c.name;
+    EXPECT_EQ(decoded_of(forge::write_zlib_stream(c.layout, false)), c.expected) << c.name;
   }
   EXPECT_TRUE(g_messages.empty());
 }
