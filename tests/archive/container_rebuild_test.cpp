@@ -12,6 +12,7 @@
 #include "archive/decode_pack.h"
 #include "archive/decode_zlib.h"
 #include "tests/support/container_laws.h"
+#include "tests/support/test_bytes.h"
 #include "tools/forge/pack_writer.h"
 #include "tools/forge/samples.h"
 #include "tools/forge/zlib_stream_writer.h"
@@ -21,23 +22,8 @@ namespace {
 
 using forge::Bytes;
 
-Bytes text_of(std::size_t size, const std::string& label) {
-  std::string text;
-  for (int line = 0; text.size() < size; ++line) {
-    text += label + " " + std::to_string(line) + " of rebuilt content\n";
-  }
-  text.resize(size);
-  return Bytes(text.begin(), text.end());
-}
-
-Bytes noise_of(std::size_t size, std::uint32_t seed) {
-  Bytes bytes(size);
-  for (std::uint8_t& byte : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    byte = static_cast<std::uint8_t>(seed >> 16);
-  }
-  return bytes;
-}
+using test::noise_of;
+using test::text_of;
 
 void ignore_message(const char*) {}
 

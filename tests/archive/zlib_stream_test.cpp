@@ -9,6 +9,7 @@
 #include "archive/console_message.h"
 #include "archive/decode_zlib.h"
 #include "tests/support/container_laws.h"
+#include "tests/support/test_bytes.h"
 #include "tools/forge/zlib_stream_writer.h"
 
 namespace korvel {
@@ -18,23 +19,8 @@ using forge::Bytes;
 using forge::ZlibChunkSpec;
 using forge::ZlibStreamSpec;
 
-Bytes text_of(std::size_t size, const std::string& label) {
-  std::string text;
-  for (int line = 0; text.size() < size; ++line) {
-    text += label + " " + std::to_string(line) + " of a test stream\n";
-  }
-  text.resize(size);
-  return Bytes(text.begin(), text.end());
-}
-
-Bytes noise_of(std::size_t size, std::uint32_t seed) {
-  Bytes bytes(size);
-  for (std::uint8_t& byte : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    byte = static_cast<std::uint8_t>(seed >> 16);
-  }
-  return bytes;
-}
+using test::noise_of;
+using test::text_of;
 
 ZlibChunkSpec compressed(Bytes data) {
   ZlibChunkSpec chunk;
