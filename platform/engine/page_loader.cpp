@@ -33,6 +33,17 @@ std::size_t frame_nesting(const Element& element) {
   return nesting;
 }
 
+// Frames with a page, in the window's whole page.
+std::size_t loaded_frames(const View& view) {
+  std::size_t count = 0;
+  if (view.page == nullptr || view.page->root == nullptr) return 0;
+  visit_descendants(*view.page->root, [&](Element& element) {
+    if (element.frame_page != nullptr) ++count;
+    return false;
+  });
+  return count;
+}
+
 bool has_token(const std::u16string& list, std::string_view token) {
   const std::string text = ascii_lower(utf16_to_utf8(list));
   std::size_t start = 0;
@@ -60,6 +71,12 @@ void load_frame(HWND window, std::uint32_t frame_uid) {
   const std::u16string uri = resolved(*frame, source->value);
   if (frame_nesting(*frame) >= kMaxFrameNesting) {
     debug_print(u"frame nested too deep: " + uri);
+    return;
+  }
+  // Depth alone does not bound a page whose frames load it again: k frames
+  // each would make k^8 pages.
+  if (loaded_frames(*view) >= kMaxFramesPerWindow) {
+    debug_print(u"too many frames: " + uri);
     return;
   }
   const auto data = request_data(*view, uri, HLRT_DATA_HTML, frame);

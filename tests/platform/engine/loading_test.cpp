@@ -2,6 +2,7 @@
 // once and hold them as their child, and behaviours are asked for by name.
 #include <gtest/gtest.h>
 
+#include "platform/engine/page_loader.h"
 #include "tests/support/page_host.h"
 
 namespace korvel::engine {
@@ -93,6 +94,12 @@ TEST_F(Loading, MissingAndSelfFramingPagesEndQuietly) {
   resources[u"/pages/self.html"] = "<body><frame src=self.html>";
   load("<body><frame src=self.html>");
   EXPECT_EQ(requests.size(), 8u);  // kMaxFrameNesting pages, then no more
+
+  // A page whose two frames both load it again would make 2^8 pages.
+  requests.clear();
+  resources[u"/pages/twice.html"] = "<body><frame src=twice.html><frame src=twice.html>";
+  load("<body><frame src=twice.html>");
+  EXPECT_EQ(requests.size(), engine::kMaxFramesPerWindow);
 }
 
 TEST_F(Loading, AnswersComeThroughDataReadyOrTheRecord) {
