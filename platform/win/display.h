@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/device_frames.h"
 #include "platform/win/tree_view.h"
 #include "platform/win/win_types.h"
 
@@ -66,8 +67,6 @@ struct ModalAnswer {
   std::string file_name;  // the chosen path, for file dialogs
 };
 
-using FramePixels = std::shared_ptr<const std::vector<std::uint8_t>>;
-
 class Display {
  public:
   virtual ~Display() = default;
@@ -84,9 +83,12 @@ class Display {
   virtual void modal_opened(const ModalRequest& request) = 0;
   virtual void modal_closed(std::uint64_t id) = 0;
 
-  // A frame a native window drew: width × height pixels, RGBA, rows top first.
-  virtual void frame_published(HWND window, std::uint64_t number, int width, int height,
-                               const FramePixels& rgba) = 0;
+  // The 3-D device drawing into window made or dropped a resource; frames name
+  // resources by id, and a resource is created before any frame names it.
+  virtual void device_resource_created(HWND window, const DeviceResource& resource) = 0;
+  virtual void device_resource_released(HWND window, std::uint64_t id) = 0;
+  // A frame the 3-D device presented in window.
+  virtual void frame_published(HWND window, const DeviceFrame& frame) = 0;
 };
 
 // Installs the screen; null leaves the window system headless. A display

@@ -1,31 +1,57 @@
 #include "platform/win/frames.h"
 
+#include <atomic>
 #include <chrono>
 #include <vector>
 
 #include "platform/win/display.h"
+#include "platform/win/window_registry.h"
 #include "platform/win/window_state.h"
 
 namespace korvel::win {
 
-std::uint64_t publish_frame(HWND window, int width, int height, const std::uint8_t* rgba) {
-  if (rgba == nullptr || width <= 0 || height <= 0 || width > kMaxFrameSide ||
-      height > kMaxFrameSide) {
+namespace {
+
+std::shared_ptr<Display> display_of_live_window(HWND window) {
+  detail::State& st = detail::state();
+  std::lock_guard<std::mutex> lock(st.mutex);
+  if (detail::find_window(st, window) == nullptr) return nullptr;
+  return st.display;
+}
+
+}  // namespace
+
+std::uint64_t new_device_resource_id() {
+  static std::atomic<std::uint64_t> last{0};
+  return ++last;
+}
+
+bool publish_device_resource(HWND window, const DeviceResource& resource) {
+  if (resource.id == 0 || resource.bytes == nullptr || !IsWindow(window)) return false;
+  if (auto display = display_of_live_window(window)) display->device_resource_created(window, resource);
+  return true;
+}
+
+void release_device_resource(HWND window, std::uint64_t id) {
+  if (id == 0) return;
+  if (auto display = display_of_live_window(window)) display->device_resource_released(window, id);
+}
+
+std::uint64_t publish_frame(HWND window, DeviceFrame frame) {
+  if (frame.width <= 0 || frame.height <= 0 || frame.width > kMaxFrameSide ||
+      frame.height > kMaxFrameSide) {
     return 0;
   }
-  const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
-  auto pixels = std::make_shared<const std::vector<std::uint8_t>>(rgba, rgba + bytes);
   detail::State& st = detail::state();
   std::shared_ptr<Display> display;
-  std::uint64_t number = 0;
   {
     std::lock_guard<std::mutex> lock(st.mutex);
     if (detail::find_window(st, window) == nullptr) return 0;
-    number = ++st.frames[detail::handle_value(window)].published;
+    frame.number = ++st.frames[detail::handle_value(window)].published;
     display = st.display;
   }
-  if (display != nullptr) display->frame_published(window, number, width, height, pixels);
-  return number;
+  if (display != nullptr) display->frame_published(window, frame);
+  return frame.number;
 }
 
 bool wait_until_frame_taken(HWND window, std::uint64_t number, DWORD timeout_ms) {

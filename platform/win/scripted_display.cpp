@@ -76,10 +76,19 @@ void ScriptedDisplay::modal_closed(std::uint64_t id) {
   open_modals_.erase(id);
 }
 
-void ScriptedDisplay::frame_published(HWND window, std::uint64_t number, int width, int height,
-                                      const FramePixels& rgba) {
+void ScriptedDisplay::device_resource_created(HWND /*window*/, const DeviceResource& resource) {
   std::lock_guard<std::mutex> lock(mutex_);
-  frames_[key_of(window)] = Frame{number, width, height, rgba};
+  resources_[resource.id] = resource;
+}
+
+void ScriptedDisplay::device_resource_released(HWND /*window*/, std::uint64_t id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  resources_.erase(id);
+}
+
+void ScriptedDisplay::frame_published(HWND window, const DeviceFrame& frame) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  frames_[key_of(window)] = frame;
 }
 
 std::optional<WindowView> ScriptedDisplay::window(HWND window) const {
@@ -133,11 +142,23 @@ std::vector<ModalRequest> ScriptedDisplay::modal_history() const {
   return modal_history_;
 }
 
-std::optional<ScriptedDisplay::Frame> ScriptedDisplay::last_frame(HWND window) const {
+std::optional<DeviceFrame> ScriptedDisplay::last_frame(HWND window) const {
   std::lock_guard<std::mutex> lock(mutex_);
   const auto found = frames_.find(key_of(window));
   if (found == frames_.end()) return std::nullopt;
   return found->second;
+}
+
+std::optional<DeviceResource> ScriptedDisplay::device_resource(std::uint64_t id) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto found = resources_.find(id);
+  if (found == resources_.end()) return std::nullopt;
+  return found->second;
+}
+
+std::size_t ScriptedDisplay::device_resource_count() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return resources_.size();
 }
 
 void ScriptedDisplay::set_answerer(Answerer answerer) {

@@ -16,12 +16,6 @@ namespace korvel::win {
 
 class ScriptedDisplay : public Display {
  public:
-  struct Frame {
-    std::uint64_t number = 0;
-    int width = 0;
-    int height = 0;
-    FramePixels rgba;
-  };
   // Consulted as each modal request opens; an answer it gives is sent at once.
   using Answerer = std::function<std::optional<ModalAnswer>(const ModalRequest&)>;
 
@@ -33,8 +27,9 @@ class ScriptedDisplay : public Display {
   void tree_edit_changed(HWND tree, HTREEITEM item, const std::string& text) override;
   void modal_opened(const ModalRequest& request) override;
   void modal_closed(std::uint64_t id) override;
-  void frame_published(HWND window, std::uint64_t number, int width, int height,
-                       const FramePixels& rgba) override;
+  void device_resource_created(HWND window, const DeviceResource& resource) override;
+  void device_resource_released(HWND window, std::uint64_t id) override;
+  void frame_published(HWND window, const DeviceFrame& frame) override;
 
   std::optional<WindowView> window(HWND window) const;
   std::vector<HWND> z_order() const;
@@ -44,7 +39,9 @@ class ScriptedDisplay : public Display {
   std::pair<HTREEITEM, std::string> tree_edit(HWND tree) const;  // null item: no editor
   std::vector<ModalRequest> open_modals() const;
   std::vector<ModalRequest> modal_history() const;  // every request, in order
-  std::optional<Frame> last_frame(HWND window) const;
+  std::optional<DeviceFrame> last_frame(HWND window) const;
+  std::optional<DeviceResource> device_resource(std::uint64_t id) const;  // while not released
+  std::size_t device_resource_count() const;
 
   void set_answerer(Answerer answerer);
 
@@ -68,7 +65,8 @@ class ScriptedDisplay : public Display {
   std::map<Key, std::pair<HTREEITEM, std::string>> edits_;
   std::map<std::uint64_t, ModalRequest> open_modals_;
   std::vector<ModalRequest> modal_history_;
-  std::map<Key, Frame> frames_;
+  std::map<Key, DeviceFrame> frames_;
+  std::map<std::uint64_t, DeviceResource> resources_;
   Answerer answerer_;
 };
 

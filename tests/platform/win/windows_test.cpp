@@ -210,16 +210,30 @@ TEST_F(Windows, StaleInputIsIgnored) {
   EXPECT_TRUE(received().empty());
 }
 
-TEST_F(Windows, FramesReachTheDisplayAndAreAcknowledged) {
+TEST_F(Windows, DeviceResourcesAndFramesReachTheDisplayAndAreAcknowledged) {
   const HWND model = popup(0, 0, 2, 1);
-  const std::uint8_t pixels[8] = {255, 0, 0, 255, 0, 0, 255, 255};
-  EXPECT_EQ(publish_frame(model, 2, 1, pixels), 1u);
-  EXPECT_EQ(publish_frame(model, 2, 1, pixels), 2u);
-  const auto frame = display->last_frame(model);
-  ASSERT_TRUE(frame.has_value());
-  EXPECT_EQ(frame->number, 2u);
-  ASSERT_EQ(frame->rgba->size(), 8u);
-  EXPECT_EQ(std::memcmp(frame->rgba->data(), pixels, 8), 0);
+  DeviceResource buffer;
+  buffer.id = new_device_resource_id();
+  buffer.bytes = std::make_shared<const std::vector<std::uint8_t>>(12, std::uint8_t{7});
+  EXPECT_TRUE(publish_device_resource(model, buffer));
+  EXPECT_NE(new_device_resource_id(), buffer.id);
+  DeviceResource empty;
+  empty.id = new_device_resource_id();
+  EXPECT_FALSE(publish_device_resource(model, empty));  // no bytes
+  ASSERT_TRUE(display->device_resource(buffer.id).has_value());
+  EXPECT_EQ(display->device_resource(buffer.id)->bytes->size(), 12u);
+
+  DeviceFrame frame;
+  frame.width = 2;
+  frame.height = 1;
+  frame.draws.push_back(DeviceDraw{buffer.id, 12, {}, 0, 0, 0, 0, 1, 0, 1});
+  EXPECT_EQ(publish_frame(model, frame), 1u);
+  EXPECT_EQ(publish_frame(model, frame), 2u);
+  const auto last = display->last_frame(model);
+  ASSERT_TRUE(last.has_value());
+  EXPECT_EQ(last->number, 2u);
+  ASSERT_EQ(last->draws.size(), 1u);
+  EXPECT_EQ(last->draws[0].vertex_buffer, buffer.id);
 
   EXPECT_FALSE(wait_until_frame_taken(model, 2, 1));  // not taken yet: times out
   display->take_frame(model, 5);                      // never published: ignored
@@ -227,11 +241,16 @@ TEST_F(Windows, FramesReachTheDisplayAndAreAcknowledged) {
   display->take_frame(model, 2);
   EXPECT_TRUE(wait_until_frame_taken(model, 1, 0));
 
-  EXPECT_EQ(publish_frame(model, 0, 1, pixels), 0u);
-  EXPECT_EQ(publish_frame(model, kMaxFrameSide + 1, 1, pixels), 0u);
-  EXPECT_EQ(publish_frame(model, 2, 1, nullptr), 0u);
+  release_device_resource(model, buffer.id);
+  EXPECT_FALSE(display->device_resource(buffer.id).has_value());
+  frame.width = 0;
+  EXPECT_EQ(publish_frame(model, frame), 0u);
+  frame.width = kMaxFrameSide + 1;
+  EXPECT_EQ(publish_frame(model, frame), 0u);
+  frame.width = 2;
   DestroyWindow(model);
-  EXPECT_EQ(publish_frame(model, 2, 1, pixels), 0u);
+  EXPECT_EQ(publish_frame(model, frame), 0u);
+  EXPECT_FALSE(publish_device_resource(model, buffer));
   EXPECT_FALSE(wait_until_frame_taken(model, 1, 1000));  // gone: answers at once
 }
 

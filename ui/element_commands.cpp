@@ -1,0 +1,7 @@
+#include "ui/element_commands.h"
+
+namespace korvel {
+
+void ElementCommand(engine::HELEMENT /*element*/) {}
+
+}  // namespace korvel
