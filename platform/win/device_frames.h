@@ -19,7 +19,7 @@ enum class DeviceResourceKind { kVertexBuffer, kIndexBuffer, kTexture };
 struct DeviceResource {
   std::uint64_t id = 0;  // unique in the process, never reused (new_device_resource_id)
   DeviceResourceKind kind = DeviceResourceKind::kVertexBuffer;
-  int width = 0;  // texture: its first level, RGBA rows top first
+  int width = 0;       // texture: its first level, RGBA rows top first
   int height = 0;
   int index_bits = 0;  // index buffer: 16 or 32
   DeviceBytes bytes;
@@ -54,7 +54,7 @@ struct DeviceFrame {
   std::uint64_t number = 0;  // from 1, per window; set when published
   int width = 0;             // the back buffer
   int height = 0;
-  bool clear = false;             // target and depth
+  bool clear = false;        // target and depth
   std::uint32_t clear_color = 0;  // ARGB
   float clear_depth = 1.0f;
   int viewport_x = 0;
