@@ -4,10 +4,6 @@
 #include <chrono>
 #include <thread>
 
-// Each watching tab holds a worker for its stream.
-#define CPPHTTPLIB_THREAD_POOL_COUNT 16
-#define CPPHTTPLIB_REQUEST_URI_MAX_LENGTH 8192
-#define CPPHTTPLIB_HEADER_MAX_LENGTH 8192
 #include <httplib.h>
 
 #include "platform/display/client_files.h"
@@ -28,7 +24,6 @@ constexpr const char* kClientPolicy =
 
 static_assert(kMaxRequestLineBytes == CPPHTTPLIB_REQUEST_URI_MAX_LENGTH);
 static_assert(kMaxRequestLineBytes == CPPHTTPLIB_HEADER_MAX_LENGTH);
-static_assert(kServerThreads == CPPHTTPLIB_THREAD_POOL_COUNT);
 
 void refuse(httplib::Response& response, int status, const std::string& reason) {
   response.status = status;
@@ -100,6 +95,8 @@ bool DisplayServer::Impl::guard(const httplib::Request& request, httplib::Respon
 }
 
 void DisplayServer::Impl::routes() {
+  // Each watching tab holds a worker for its stream.
+  server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
   server.set_payload_max_length(kMaxInputBodyBytes);
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {

@@ -17,8 +17,5 @@ inline std::uint64_t handle_number(const void* handle) {
 nlohmann::json window_json(const win::WindowView& view);
 nlohmann::json tree_item_json(const win::TreeItemView& view);
 nlohmann::json modal_json(const win::ModalRequest& request);
-// Metadata only: the bytes are fetched from /device/<id>.
-nlohmann::json device_resource_json(const win::DeviceResource& resource);
-nlohmann::json device_frame_json(const win::DeviceFrame& frame);
 
 }  // namespace korvel::display
