@@ -33,14 +33,18 @@ bool parse_port(int argc, char** argv, int* port) {
 // Ctrl+C and SIGTERM close the window as the user would, so the list is
 // written on the usual way out. They are taken by sigwait on a thread of
 // their own, never in a handler, since closing a window is no work for one.
-// A second signal, for when the window cannot close (a dialog waits for an
-// answer), ends the process at once.
+// While a dialog waits for an answer the window cannot close that way: a
+// second signal closes it anyway (the dialog ends as cancelled), and a third
+// ends the process at once.
 void watch_signals(sigset_t signals) {
   int received = 0;
   if (sigwait(&signals, &received) != 0) return;
   korvel::request_close();
   if (sigwait(&signals, &received) != 0) return;
-  std::fprintf(stderr, "korvel: stopped by a second signal; the list was not written\n");
+  std::fprintf(stderr, "korvel: closing the window over the open dialog\n");
+  korvel::force_close();
+  if (sigwait(&signals, &received) != 0) return;
+  std::fprintf(stderr, "korvel: stopped at once; the list was not written\n");
   std::_Exit(128 + received);
 }
 
