@@ -74,8 +74,8 @@ int Archive::open(const char* index_path) {
     base_path.clear();
     return 0;
   }
-  const auto count =
-      static_cast<std::uint32_t>(static_cast<std::uint64_t>(index_size) / kIndexRecordSize);
+  const auto count = static_cast<std::uint32_t>(static_cast<std::uint64_t>(index_size) /
+                                                kIndexRecordSize);
   entries.assign(static_cast<std::size_t>(count) + 1, IndexEntry{});
   const std::int32_t read = read_file_part(index_file.c_str(), entries.data(), 0,
                                            static_cast<std::uint64_t>(count) * kIndexRecordSize);

@@ -85,8 +85,7 @@ std::uint64_t FileStream::read(std::uint64_t count, void* destination) {
     buffer_file_pos += buffer_fill;
     buffer_fill = 0;
     buffer_pos = 0;
-    const std::uint64_t to_read =
-        std::min<std::uint64_t>(file_size - buffer_file_pos, buffer_capacity);
+    const std::uint64_t to_read = std::min<std::uint64_t>(file_size - buffer_file_pos, buffer_capacity);
     if (to_read == 0) return count - missing;
     // One positioned read, repeated only where the system delivers in pieces.
     std::uint64_t got = 0;
