@@ -53,7 +53,8 @@ class BrowseTest : public ::testing::Test {
     write_text(pages + "/g1tg.html", "<img id=\"picture\" src=\"korvel:G1TG\">");
     write_text(pages + "/g1m_.html", "<div id=\"mywindow_dx\"></div>");
     std::strcpy(g_exeDir, (dir.path() + "/exe").c_str());
-    for (const auto& sample : std::filesystem::directory_iterator(KORVEL_SAMPLES_DIR)) {
+    for (const auto& sample :
+         std::filesystem::directory_iterator(KORVEL_BUILD_DIR "/korvel_res/samples")) {
       std::filesystem::copy_file(sample.path(), dir.file(sample.path().filename().string()));
     }
 
