@@ -37,16 +37,18 @@ bool parse_port(int argc, char** argv, int* port) {
 // Ctrl+C and SIGTERM close the window as the user would, so the list is
 // written on the usual way out. They are taken by sigwait on a thread of
 // their own, never in a handler, since closing a window is no work for one.
-// A dialog that waits for an answer is cancelled first, since the window
-// takes no input while it is open. A second signal, for when the window still
-// cannot close, ends the process at once.
-void watch_signals(sigset_t signals, korvel::display::DisplayServer* server) {
+// While a dialog waits for an answer the window cannot close that way: a
+// second signal closes it anyway (the dialog ends as cancelled), and a third
+// ends the process at once.
+void watch_signals(sigset_t signals) {
   int received = 0;
   if (sigwait(&signals, &received) != 0) return;
-  server->cancel_open_modals();
   korvel::request_close();
   if (sigwait(&signals, &received) != 0) return;
-  std::fprintf(stderr, "korvel: stopped by a second signal; the list was not written\n");
+  std::fprintf(stderr, "korvel: closing the window over the open dialog\n");
+  korvel::force_close();
+  if (sigwait(&signals, &received) != 0) return;
+  std::fprintf(stderr, "korvel: stopped at once; the list was not written\n");
   std::_Exit(128 + received);
 }
 
@@ -80,7 +82,7 @@ int main(int argc, char** argv) {
   korvel::win::set_display(server->display());
   std::printf("korvel: open %s in a browser\n", server->address().c_str());
   std::fflush(stdout);
-  std::thread(watch_signals, signals, server.get()).detach();
+  std::thread(watch_signals, signals).detach();
 
   const int exit_code = korvel::korvel_main();
   korvel::win::set_display(nullptr);

@@ -134,9 +134,8 @@ void lay_tree_over_slot(win::HWND popup) {
   win::GetWindowPlacement(g_hwndHost, &placement);
   const win::POINT base{placement.rcNormalPosition.left, placement.rcNormalPosition.top};
   const htmlayout::dom::element slot(g_treeElement);
-  if (PlacePopupOverElement(popup, slot, base, engine::VIEW_RELATIVE)) {
-    win::ShowWindow(g_hwndTree, win::SW_SHOW);
-  }
+  PlacePopupOverElement(popup, slot, base, engine::VIEW_RELATIVE);
+  win::ShowWindow(g_hwndTree, win::SW_SHOW);
   engine::BOOL visible = win::FALSE;
   engine::HTMLayoutIsElementVisible(slot, &visible);
   win::ShowWindow(popup, visible != win::FALSE ? win::SW_SHOW : win::SW_HIDE);
@@ -268,6 +267,12 @@ int korvel_main() {
 void request_close() {
   g_closeRequested.store(true);
   close_host(g_hostForClose.load());
+}
+
+void force_close() {
+  g_closeRequested.store(true);
+  const win::HWND host = g_hostForClose.load();
+  if (host != nullptr) win::PostMessageW(host, win::WM_CLOSE, 0, 0);
 }
 
 }  // namespace korvel

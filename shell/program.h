@@ -53,6 +53,10 @@ int korvel_main();
 
 // Any thread, also before the host window exists: closes the host window as
 // the user's close does, so that the program leaves through its usual exit.
+// Like the user's close, it waits while a dialog is open.
 void request_close();
+// Any thread: closes the host window even while a dialog is open (the dialog
+// ends as cancelled), still through the usual exit.
+void force_close();
 
 }  // namespace korvel

@@ -181,13 +181,6 @@ std::optional<DataItem> BrowserDisplay::device_bytes(std::uint64_t id) {
   return DataItem{found->second.second.bytes, "application/octet-stream"};
 }
 
-std::vector<std::uint64_t> BrowserDisplay::open_modal_ids() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<std::uint64_t> ids;
-  for (const auto& [id, request] : modals_) ids.push_back(id);
-  return ids;
-}
-
 void BrowserDisplay::announce_end(int exit_code) {
   std::lock_guard<std::mutex> lock(mutex_);
   ended_ = exit_code;

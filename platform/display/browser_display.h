@@ -48,8 +48,6 @@ class BrowserDisplay : public win::Display {
 
   std::optional<DataItem> data(std::uint64_t id);
   std::optional<DataItem> device_bytes(std::uint64_t id);
-  // Open modal requests, for an interrupt that cancels them.
-  std::vector<std::uint64_t> open_modal_ids();
   // Tells every tab that korvel ended with code.
   void announce_end(int exit_code);
 

@@ -208,10 +208,6 @@ std::shared_ptr<BrowserDisplay> DisplayServer::display() const {
   return impl_->display;
 }
 
-void DisplayServer::cancel_open_modals() {
-  for (std::uint64_t id : impl_->display->open_modal_ids()) win::answer_modal(id, {});
-}
-
 void DisplayServer::finish(int exit_code) {
   impl_->display->announce_end(exit_code);
   impl_->display->hub().drain(std::chrono::milliseconds(500));

@@ -26,9 +26,6 @@ class DisplayServer {
   // The address to open, with the token.
   std::string address() const;
   std::shared_ptr<BrowserDisplay> display() const;
-  // Answers every open modal request as cancelled (an interrupt that must end
-  // korvel while a dialog waits).
-  void cancel_open_modals();
   // Tells the tabs korvel ended, gives them a moment to hear it, and stops.
   void finish(int exit_code);
   void stop();

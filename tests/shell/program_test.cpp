@@ -74,6 +74,10 @@ TEST_F(Program, StartsOnTheDefaultListAndWritesItBesideTheExecutable) {
   EXPECT_EQ(g_treeElement, by_id("treeview"));
   EXPECT_EQ(g_contentElement, by_id("content"));
   EXPECT_FALSE(window_visible(g_hwndModel));
+  // The tab set got its behaviour through the host: the tree's panel is open.
+  engine::UINT panel_state = 0;
+  engine::HTMLayoutGetElementState(by_name("panel-id2"), &panel_state);
+  EXPECT_NE(panel_state & engine::STATE_EXPANDED, 0u);
 
   // One expandable item per archive of the default list, in its order.
   const std::vector<RootItem> items = root_items();
@@ -179,6 +183,26 @@ TEST_F(Program, TheHostIsCentredAndAPageLargerThanTheDesktopStaysReachable) {
     EXPECT_EQ(tree.top, rect.top + 70);
     EXPECT_EQ(tree.right, rect.left + 350);
   }
+}
+
+// A dialog waiting for an answer holds off the user's close; the second
+// signal closes the window over it, still through the usual exit.
+TEST_F(Program, AForcedCloseEndsAnOpenDialogAndStillWritesTheList) {
+  start();
+  display->set_answerer(nullptr);
+  std::thread closer([this] {
+    while (display->open_modals().empty()) std::this_thread::yield();
+    request_close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(display->open_modals().size(), 1u) << "the plain close waits for the dialog";
+    force_close();
+  });
+  win::MessageBoxW(g_hwndHost, u"waiting", u"korvel info", win::MB_OK);
+  closer.join();
+  EXPECT_TRUE(pump());
+  finished = true;
+  EXPECT_EQ(finish_program(&run, quit_code), 0);
+  EXPECT_EQ(read_text(list_path()), read_text(resources() + "/default_idx_list.xml"));
 }
 
 // The executable itself, ended by a signal, leaves by the usual exit.
