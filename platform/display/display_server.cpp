@@ -112,6 +112,9 @@ void DisplayServer::Impl::routes() {
     response.set_content(reinterpret_cast<const char*>(file->data), file->size,
                          client_content_type(file->name));
   });
+  server.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& response) {
+    response.status = 204;
+  });
   server.Get(R"(/client/([A-Za-z0-9_\-]+\.(js|css)))",
              [](const httplib::Request& request, httplib::Response& response) {
                const ClientFile* file = find_client_file(request.matches[1].str());

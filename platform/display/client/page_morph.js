@@ -28,6 +28,15 @@ export class PageMorph {
     this.resources = {};
   }
 
+  // Whether the page and every frame's page have their style sheets.
+  styled() {
+    if (this.root.korvelStyled === false) return false;
+    for (const element of this.elements.values()) {
+      if (element.shadowRoot && element.shadowRoot.korvelStyled === false) return false;
+    }
+    return true;
+  }
+
   apply(html, resources) {
     this.resources = resources || {};
     const source = new DOMParser().parseFromString(html, 'text/html').documentElement;

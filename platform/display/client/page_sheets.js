@@ -45,13 +45,17 @@ function sheetFor(id) {
 }
 
 // Adopts the sheets of ids, in order, by root; calls done once they apply.
+// Until then root.korvelStyled is false: a layout without its sheets would be
+// reported as the page's.
 export function adoptSheets(root, ids, done) {
   const wanted = ids.join(',');
   if (root.korvelSheets === wanted) return;
   root.korvelSheets = wanted;
+  root.korvelStyled = false;
   Promise.all(ids.map(sheetFor)).then((sheets) => {
     if (root.korvelSheets !== wanted) return;
     root.adoptedStyleSheets = [base, ...sheets];
+    root.korvelStyled = true;
     done();
   });
   if (root.adoptedStyleSheets.length === 0) root.adoptedStyleSheets = [base];

@@ -41,6 +41,7 @@ export class PageView {
   }
 
   report() {
+    if (!this.morph.styled()) return;  // the sheets' arrival reports again
     const origin = this.element.getBoundingClientRect();
     const boxes = [];
     for (const [key, element] of this.morph.elements) {
