@@ -175,7 +175,8 @@ export class ModalBoxes {
     state.dir = listing.dir;
     state.parent = listing.parent === undefined ? null : listing.parent;
     state.entries = listing.entries;
-    state.path.textContent = listing.dir;
+    // Marks keep the path's slashes in place in the right-to-left trimmed bar.
+    state.path.textContent = `\u200e${listing.dir}\u200e`;
     state.up.disabled = state.parent === null;
     state.message.textContent = listing.cut ? 'Only the first entries are listed.' : '';
     this.renderEntries(state);

@@ -1,28 +1,41 @@
-// Talking to korvel: input goes out as one JSON object per POST; pointer
-// moves wait for the next animation frame, so at most one is sent per frame.
+// Talking to korvel: input goes out as one JSON object per POST, one request
+// at a time, so that korvel hears the user's actions in the order they
+// happened (parallel requests may overtake each other). Pointer moves that
+// wait are merged into the newest.
 
-let pendingMove = null;
+const waiting = [];
+let sending = false;
+
+async function pump() {
+  if (sending) return;
+  sending = true;
+  while (waiting.length > 0) {
+    const input = waiting.shift();
+    try {
+      await fetch('/input', {
+        method: 'POST',
+        headers: {'Content-Type': 'application/json'},
+        body: JSON.stringify(input),
+      });
+    } catch (error) {
+      // korvel went away; the event stream says so.
+    }
+  }
+  sending = false;
+}
 
 export function send(input) {
-  if (input.type !== 'mouse' || input.action !== 'move') flushMove();
-  return fetch('/input', {
-    method: 'POST',
-    headers: {'Content-Type': 'application/json'},
-    body: JSON.stringify(input),
-  }).catch(() => {});
+  waiting.push(input);
+  pump();
 }
 
 export function sendMove(input) {
-  const first = pendingMove === null;
-  pendingMove = input;
-  if (first) requestAnimationFrame(flushMove);
-}
-
-function flushMove() {
-  if (pendingMove === null) return;
-  const move = pendingMove;
-  pendingMove = null;
-  send(move);
+  const last = waiting[waiting.length - 1];
+  if (last && last.type === 'mouse' && last.action === 'move' && last.window === input.window) {
+    waiting[waiting.length - 1] = input;
+  } else {
+    send(input);
+  }
 }
 
 export function modifiers(event) {
