@@ -75,7 +75,7 @@ class ProgramFixture : public ::testing::Test {
     write_bytes(resources() + "/" + name, std::vector<std::uint8_t>(text.begin(), text.end()));
   }
 
-  // Start-up, steps 1 to 14.
+  // Start-up, up to the message loop.
   void start() {
     ASSERT_EQ(start_program(&run, options), 0);
     started = true;
