@@ -59,8 +59,8 @@ void set_scene_render_states(IDirect3DDevice9* device) {
   device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
 }
 
-void draw_model_frame(IDirect3DDevice9* device, const ViewerModel& model,
-                      IDirect3DTexture9* texture) {
+void record_model_frame(IDirect3DDevice9* device, const ViewerModel& model,
+                        IDirect3DTexture9* texture) {
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kViewerClearColor, 1.0f, 0);
   if (SUCCEEDED(device->BeginScene())) {
     const D3DVIEWPORT9 viewport = {0,
@@ -90,6 +90,11 @@ void draw_model_frame(IDirect3DDevice9* device, const ViewerModel& model,
     }
     device->EndScene();
   }
+}
+
+void draw_model_frame(IDirect3DDevice9* device, const ViewerModel& model,
+                      IDirect3DTexture9* texture) {
+  record_model_frame(device, model, texture);
   device->Present(nullptr, nullptr, nullptr, nullptr);
 }
 

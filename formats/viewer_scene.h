@@ -29,7 +29,11 @@ ViewerClock set_viewer_clock(ViewerClock clock);
 void set_scene_render_states(d3d9::IDirect3DDevice9* device);
 
 // Clear, then in one scene the viewport, the transforms and one draw per
-// shown, drawable sub-mesh with texture on stages 0 and 1; then Present.
+// shown, drawable sub-mesh with texture on stages 0 and 1.
+void record_model_frame(d3d9::IDirect3DDevice9* device, const ViewerModel& model,
+                        d3d9::IDirect3DTexture9* texture);
+
+// One frame recorded, then presented.
 void draw_model_frame(d3d9::IDirect3DDevice9* device, const ViewerModel& model,
                       d3d9::IDirect3DTexture9* texture);
 

@@ -189,8 +189,9 @@ class IDirect3DDevice9 {
   HRESULT Present(const void* source_rect, const void* dest_rect, HWND dest_window,
                   const void* dirty_region);
 
-  // For tests and benchmarks: the frame being recorded.
+  // For tests and benchmarks: the frame being recorded, and forgetting it.
   const win::DeviceFrame& recording() const { return frame_; }
+  void drop_recording() { start_frame(); }
 
  private:
   friend class IDirect3D9;
