@@ -15,9 +15,10 @@
 namespace korvel {
 namespace {
 
-// The archive must be writable even for browsing, as replacement writes it.
-bool opens_for_reading_and_writing(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+// Opening only looks: a read-only archive browses, and replacement checks
+// for write access itself before it writes anything.
+bool opens_for_reading(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   ::close(fd);
   return true;
@@ -45,19 +46,17 @@ int Archive::open(const char* index_path) {
   if (base_path.size() > kMaxPathLength) base_path.resize(kMaxPathLength);
 
   const std::string index_file = format_text("%s.idx", base_path.c_str());
-  if (!opens_for_reading_and_writing(index_file)) {
-    error = format_text("no index file: %s cannot be opened for reading and writing",
-                        index_file.c_str());
+  if (!opens_for_reading(index_file)) {
+    error = format_text("no index file: %s cannot be opened for reading", index_file.c_str());
     return 0;
   }
   std::string first_data_file = format_text("%s.bin", base_path.c_str());
-  if (opens_for_reading_and_writing(first_data_file)) {
+  if (opens_for_reading(first_data_file)) {
     first_bin_number = -1;
   } else {
     first_data_file = format_text("%s0.bin", base_path.c_str());
-    if (!opens_for_reading_and_writing(first_data_file)) {
-      error = format_text("no data file: neither %s.bin nor %s0.bin can be opened for reading "
-                          "and writing",
+    if (!opens_for_reading(first_data_file)) {
+      error = format_text("no data file: neither %s.bin nor %s0.bin can be opened for reading",
                           base_path.c_str(), base_path.c_str());
       return 0;
     }
@@ -91,7 +90,7 @@ int Archive::open(const char* index_path) {
   entry_count = count;
 
   FileStream stream;
-  stream.open(first_data_file.c_str(), kStreamBufferCapacity);
+  stream.open(first_data_file.c_str(), kStreamBufferCapacity, FileStream::kReadOnly);
   const std::uint64_t first_file_size = stream.seek(0, FileStream::kFromEnd);
   stream.close();
   big_endian = 0;

@@ -11,7 +11,7 @@
 
 namespace korvel {
 
-int FileStream::open(const char* file_path, std::uint32_t capacity) {
+int FileStream::open(const char* file_path, std::uint32_t capacity, Access access) {
   close();
   buffer_capacity = capacity;
   handle = -1;
@@ -22,9 +22,9 @@ int FileStream::open(const char* file_path, std::uint32_t capacity) {
   buffer.reset(new std::uint8_t[static_cast<std::size_t>(capacity) + 4]);
   if (file_path == nullptr) return 0;
   path.assign(file_path, strnlen(file_path, kMaxPathLength));
-  // Read and write access, as the archive expects to be writable even when
-  // only browsed: a read-only file counts as missing.
-  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  // By default read and write access, so that a read-only file counts as
+  // missing to callers that will write it.
+  const int fd = ::open(path.c_str(), (access == kReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
   if (fd < 0) return 0;
   struct stat status {};
   if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {

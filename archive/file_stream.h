@@ -11,15 +11,18 @@ namespace korvel {
 class FileStream {
  public:
   enum Origin : int { kFromStart = 0, kFromCurrent = 1, kFromEnd = 2 };
+  // Looking inside an archive needs read access only, so that a game installed
+  // where the user may not write can still be browsed.
+  enum Access : int { kReadWrite = 0, kReadOnly = 1 };
 
   FileStream() = default;
   ~FileStream() { close(); }
   FileStream(const FileStream&) = delete;
   FileStream& operator=(const FileStream&) = delete;
 
-  // 1 when the existing file opened for reading and writing, else 0. The
-  // buffer is allocated either way.
-  int open(const char* file_path, std::uint32_t capacity);
+  // 1 when the existing file opened (for reading and writing unless kReadOnly
+  // is asked), else 0. The buffer is allocated either way.
+  int open(const char* file_path, std::uint32_t capacity, Access access = kReadWrite);
   void close();
   // New absolute position; 0 when the stream is not open.
   std::uint64_t seek(std::uint64_t offset, int origin);

@@ -10,6 +10,7 @@
 #include "archive/file_io.h"
 #include "archive/format_text.h"
 #include "archive/limits.h"
+#include "archive/write_access.h"
 
 namespace korvel {
 namespace {
@@ -118,6 +119,9 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
                         location->number, location->data_file.c_str());
     return 0;
   }
+  // Archives open for reading only; one that may not be written is refused here.
+  error = read_only_reason({format_text("%s.idx", base_path.c_str()), location->data_file});
+  if (!error.empty()) return 0;
 
   ByteBuffer payload;
   if (!read_entry_payload(*location, &payload, &error)) return 0;

@@ -1,0 +1,71 @@
+// The korvel executable: the display's port, signal handling, and the program.
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "shell/program.h"
+
+namespace {
+
+constexpr int kDefaultPort = 8420;
+constexpr int kMaxPort = 65535;
+
+// "--port N": where the display attaches; 0 lets the system choose. False for
+// anything else on the command line.
+bool parse_port(int argc, char** argv, int* port) {
+  for (int index = 1; index < argc; ++index) {
+    const std::string argument = argv[index];
+    if (argument != "--port" || index + 1 >= argc) return false;
+    const char* text = argv[++index];
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (*text == '\0' || *end != '\0' || value < 0 || value > kMaxPort) return false;
+    *port = static_cast<int>(value);
+  }
+  return true;
+}
+
+// Ctrl+C and SIGTERM close the window as the user would, so the list is
+// written on the usual way out. They are taken by sigwait on a thread of
+// their own, never in a handler, since closing a window is no work for one.
+// While a dialog waits for an answer the window cannot close that way: a
+// second signal closes it anyway (the dialog ends as cancelled), and a third
+// ends the process at once.
+void watch_signals(sigset_t signals) {
+  int received = 0;
+  if (sigwait(&signals, &received) != 0) return;
+  korvel::request_close();
+  if (sigwait(&signals, &received) != 0) return;
+  std::fprintf(stderr, "korvel: closing the window over the open dialog\n");
+  korvel::force_close();
+  if (sigwait(&signals, &received) != 0) return;
+  std::fprintf(stderr, "korvel: stopped at once; the list was not written\n");
+  std::_Exit(128 + received);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int port = kDefaultPort;
+  if (!parse_port(argc, argv, &port)) {
+    std::fprintf(stderr, "usage: korvel [--port N]   (N from 0 to %d; default %d)\n", kMaxPort,
+                 kDefaultPort);
+    return 2;
+  }
+
+  // Blocked before any thread starts, so that every thread inherits the mask
+  // and only the watcher takes them.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::thread(watch_signals, signals).detach();
+
+  return korvel::korvel_main();
+}
