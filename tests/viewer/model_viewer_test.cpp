@@ -5,6 +5,7 @@
 #include "formats/viewer_model.h"
 #include "platform/d3d9/d3d9_types.h"
 #include "tests/viewer/viewer_fixture.h"
+#include "tools/forge/samples.h"
 
 namespace korvel::test {
 namespace {
@@ -120,6 +121,26 @@ TEST_F(ViewerTest, DrawsEachShownSubmeshWithTheSceneAndHidesByFlag) {
   EXPECT_EQ(narrower->states[0].viewport_width, 100);
   expect_scene_matrices(narrower->states[0]);
 
+  EXPECT_TRUE(stop_viewer());
+}
+
+TEST_F(ViewerTest, TheSampleModelDrawsEverySubmeshWithItsFirstTexture) {
+  for (const forge::ForgeArchive& archive : forge::sample_archives()) {
+    if (archive.name != "game") continue;
+    std::string error;
+    ASSERT_TRUE(forge::write_archive(directory.path(), archive, &error)) << error;
+  }
+  list_text = R"(<G1M_ output_id=".\00000000\0\0.G1M_"/><G1TG output_id=".\00000000\1\0.dds"/>)"
+              R"(<G1TG output_id=".\00000000\1\1.dds"/>)";
+  list.parse<0>(list_text.data());
+  g_selectedNode.store(list.first_node());
+  ASSERT_TRUE(g_selectionRef.store(directory.file("game.idx"), ".\\00000000\\0\\0.G1M_"));
+  const auto frame = start_and_wait(1);
+  ASSERT_TRUE(frame.has_value());
+  EXPECT_EQ(frame->draws.size(), 16u);
+  const auto texture = display->device_resource(frame->draws[0].texture);
+  ASSERT_TRUE(texture.has_value());
+  EXPECT_EQ(texture->width, 256);
   EXPECT_TRUE(stop_viewer());
 }
 
