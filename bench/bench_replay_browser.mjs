@@ -12,7 +12,7 @@ const here = path.dirname(fileURLToPath(import.meta.url));
 const root = path.resolve(here, '..');
 let chromium;
 try {
-  ({ chromium } = createRequire(path.join(root, 'package.json'))('playwright-core'));
+  ({ chromium } = createRequire(path.join(root, 'tests/browser/package.json'))('playwright-core'));
 } catch {
   console.log('playwright-core is not installed: skipped');
   process.exit(77);

@@ -32,7 +32,9 @@ std::uint64_t model_buffer_bytes(const ModelView& view) {
     total += vertex_bytes(view.vb_headers[i]);
   }
   for (std::uint32_t j = 0; j < recorded(view.index_buffer_count(), view.ib_headers); ++j) {
-    total += index_bytes(view.ib_headers[j]);
+    const std::uint32_t bits = ModelView::word(view.ib_headers[j], g1m::kIndexBufferBitsWord);
+    if (bits == 16 || bits == 32)
+      total += index_bytes(view.ib_headers[j]);  // the others are not made
   }
   return total;
 }
