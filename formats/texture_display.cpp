@@ -65,7 +65,8 @@ bool stays_in_directory(const std::string& url) {
 void answer_file(const engine::NMHL_LOAD_DATA& request) {
   const std::string url = win::utf16_to_utf8(request.uri);
   std::vector<std::uint8_t> bytes;
-  if (stays_in_directory(url)) {
+  // Without the executable's directory the URL alone would be a path from the root.
+  if (g_exeDir[0] != '\0' && stays_in_directory(url)) {
     const std::string path = format_text("%s%s", g_exeDir, url.c_str());
     FileStream stream;
     stream.open(path.c_str(), kStreamBufferCapacity, FileStream::kReadOnly);

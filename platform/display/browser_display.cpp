@@ -1,6 +1,6 @@
 #include "platform/display/browser_display.h"
 
-#include "platform/display/device_events.h"
+#include "platform/display/device_json.h"
 #include "platform/display/view_json.h"
 
 namespace korvel::display {
