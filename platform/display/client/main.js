@@ -43,6 +43,9 @@ function ended(code) {
   showStatus(`korvel has ended${code ? ` (exit code ${code})` : ''}. You can close this tab.`, true);
   document.title = 'korvel (ended)';
   document.body.classList.add('ended');
+  // Windows korvel never destroyed (its popups) went with it.
+  desktop.reset();
+  modals.reset();
   if (events) events.close();
 }
 
