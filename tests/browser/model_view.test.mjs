@@ -64,9 +64,15 @@ test('a model turns textured over its slot, and its checkboxes hide it', {timeou
     const selected = Date.now();
     await label('model · 16 submeshes').click();
 
-    const first = await until((seen) => seen.model > 100, 'the model');
+    // The replay sizes the canvas as it draws the first frame of the window's size.
+    await page.waitForFunction(() => {
+      const canvas = document.querySelector('canvas.device-view');
+      return canvas && canvas.clientWidth > 1 && canvas.width === canvas.clientWidth &&
+          canvas.height === canvas.clientHeight;
+    }, null, {polling: 'raf', timeout: 20000});
     console.log(`selection to first frame drawn: ${Date.now() - selected - kHandOverPauseMs} ms ` +
         `(after the ${kHandOverPauseMs} ms hand-over pause)`);
+    const first = await until((seen) => seen.model > 100, 'the model');
     const blue = [0, 0, 255];
     assert.deepEqual(first.corners, [blue, blue, blue, blue], 'corners in the clear colour');
     // Untextured, the model would be white.
