@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace korvel {
 
@@ -36,8 +37,12 @@ std::int64_t file_size64(const char* path);
 
 // Writes data to a temporary file beside path, flushes it to disk and renames
 // it over path, so that path holds either the old or the new bytes, never a
-// mix. 1 on success, 0 on failure (path is then unchanged).
-int replace_file_atomically(const char* path, const void* data, std::uint64_t length);
+// mix. Through symbolic links, the file at the end of the chain is replaced
+// and the links stay; a link that leads nowhere is a failure. 1 on success, 0
+// on failure (nothing is changed, no temporary file stays, and error, when
+// given, says why).
+int replace_file_atomically(const char* path, const void* data, std::uint64_t length,
+                            std::string* error = nullptr);
 
 // Flushes a file's content to disk. 1 on success, 0 on failure.
 int sync_file(const char* path);

@@ -2,6 +2,7 @@
 // malformed or malicious" and are refused before anything is allocated.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace korvel {
@@ -41,6 +42,10 @@ constexpr std::uint64_t kMaxBytesInFlight = 3ull << 30;
 
 // The FileStream buffer every caller opens with.
 constexpr std::uint32_t kStreamBufferCapacity = 0x1000000;
+
+// Symbolic links followed to the file a whole-file write replaces, as the
+// system's own lookups allow; a longer chain is taken as a loop.
+constexpr int kMaxLinkHops = 40;
 
 // Longest paths and keys the archive keeps.
 constexpr std::size_t kMaxPathLength = 1039;

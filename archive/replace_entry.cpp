@@ -113,9 +113,10 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
   // file: any other offset would move it, and every later entry, into the
   // previous file.
   if (first_bin_number != -1 && location->number != 0 && location->record.offset == 0) {
-    error = format_text("entry %u begins data file %s; moving it would shift every later entry "
-                        "into the previous file",
-                        location->number, location->data_file.c_str());
+    error = format_text(
+        "entry %u begins data file %s; moving it would shift every later entry "
+        "into the previous file",
+        location->number, location->data_file.c_str());
     return 0;
   }
 
@@ -171,31 +172,33 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
   if (first_size_after < 0 ||
       index_reads_big_endian(records[0], static_cast<std::uint64_t>(first_size_after)) !=
           (big_endian == 1)) {
-    error = format_text("entry %u would decode to more bytes than %s holds, and the archive "
-                        "would then be read in the wrong byte order",
-                        location->number, first_data_file.c_str());
+    error = format_text(
+        "entry %u would decode to more bytes than %s holds, and the archive "
+        "would then be read in the wrong byte order",
+        location->number, first_data_file.c_str());
     return 0;
   }
 
   // The payload is on disk before the index points at it; the index is
   // replaced whole, so the archive reads as before or fully as after.
-  const std::int32_t appended = write_file_part(location->data_file.c_str(), rebuilt.data(),
-                                                kAtEnd, rebuilt_stored, kOpenExisting);
+  const std::int32_t appended = write_file_part(location->data_file.c_str(), rebuilt.data(), kAtEnd,
+                                                rebuilt_stored, kOpenExisting);
   const std::int64_t grown_size = file_size64(location->data_file.c_str());
   if (appended != static_cast<std::int32_t>(rebuilt_stored) ||
       grown_size != former_size + static_cast<std::int64_t>(rebuilt_stored) ||
       sync_file(location->data_file.c_str()) != 1) {
     truncate_file(location->data_file.c_str(), static_cast<std::uint64_t>(former_size));
-    error = format_text("appending %u bytes to %s failed", rebuilt_stored,
-                        location->data_file.c_str());
+    error =
+        format_text("appending %u bytes to %s failed", rebuilt_stored, location->data_file.c_str());
     return 0;
   }
 
   const std::string index_file = format_text("%s.idx", base_path.c_str());
-  if (replace_file_atomically(index_file.c_str(), records.data(),
-                              records.size() * kIndexRecordSize) != 1) {
+  std::string write_error;
+  if (replace_file_atomically(index_file.c_str(), records.data(), records.size() * kIndexRecordSize,
+                              &write_error) != 1) {
     truncate_file(location->data_file.c_str(), static_cast<std::uint64_t>(former_size));
-    error = format_text("writing %s failed; the archive is as it was", index_file.c_str());
+    error = format_text("%s; the archive is as it was", write_error.c_str());
     return 0;
   }
   entries[location->number].offset = static_cast<std::uint64_t>(former_size);

@@ -71,10 +71,9 @@ ListLoadResult IdxListDocument::load(const char* primary_path, const char* fallb
     result.status = ListLoadStatus::kMalformed;
     result.message = failure.what();
     const char* where = failure.where<char>();
-    const std::size_t offset =
-        where != nullptr && where >= text && where <= text + original.size()
-            ? static_cast<std::size_t>(where - text)
-            : original.size();
+    const std::size_t offset = where != nullptr && where >= text && where <= text + original.size()
+                                   ? static_cast<std::size_t>(where - text)
+                                   : original.size();
     position_of(original.c_str(), offset, &result.line, &result.column);
   }
   return result;
@@ -86,11 +85,11 @@ std::string IdxListDocument::to_text() const {
   return text;
 }
 
-int IdxListDocument::save(const char* path) {
+int IdxListDocument::save(const char* path, std::string* error) {
   if (path == nullptr) return 0;
   make_dirs_for_path(path);
   const std::string text = to_text();
-  return replace_file_atomically(path, text.data(), text.size());
+  return replace_file_atomically(path, text.data(), text.size(), error);
 }
 
 void set_attribute_text(ListNode* node, const char* name, const std::string& utf8) {

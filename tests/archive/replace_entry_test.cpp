@@ -2,6 +2,9 @@
 // must end exactly as expected, or exactly as they were.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <set>
 #include <string>
@@ -24,10 +27,11 @@ using Bytes = std::vector<std::uint8_t>;
 std::string g1t_archive(bool big_endian, bool series, int seed, const char* expect_name) {
   const std::string order = big_endian ? "true" : "false";
   const std::string second_file = series ? R"("file": 1, "offset": 0, )" : "";
-  return std::string(R"({"name": "a", "big_endian": )") + order +
-         R"(, "series": )" + (series ? "true" : "false") + R"(, "entries": [
+  return std::string(R"({"name": "a", "big_endian": )") + order + R"(, "series": )" +
+         (series ? "true" : "false") + R"(, "entries": [
       {"payload": {"text": "first entry"}, "offset": 0},
-      {)" + second_file + R"("payload": {"g1t": {"magic": "G1TG", "header_extra": "0A0B0C0D",
+      {)" +
+         second_file + R"("payload": {"g1t": {"magic": "G1TG", "header_extra": "0A0B0C0D",
          "global_data": "0000000100000000", "textures": [
          {"format": 8, "width": 16, "height": 16, "levels": 3, "seed": 1, "expect": "t0"},
          {"format": 0, "width": 8, "height": 4, "levels": 1, "seed": )" +
@@ -95,8 +99,9 @@ TEST(ReplaceEntry, LeavesTheFilesExactlyAsExpectedInBothByteOrders) {
     const Bytes wanted_data = read_bytes(wanted.file("a.bin"));
     const std::uint64_t wanted_offset = record_field(wanted_index, 1, 0, big_endian);
     const std::uint64_t wanted_size = record_field(wanted_index, 1, 2, big_endian);
-    const Bytes wanted_payload(wanted_data.begin() + static_cast<long>(wanted_offset),
-                               wanted_data.begin() + static_cast<long>(wanted_offset + wanted_size));
+    const Bytes wanted_payload(
+        wanted_data.begin() + static_cast<long>(wanted_offset),
+        wanted_data.begin() + static_cast<long>(wanted_offset + wanted_size));
 
     ASSERT_EQ(replace(dir, kTexture1, wanted.file("expected/new.dds")), 1) << big_endian;
     const Snapshot after = snapshot(dir);
@@ -186,7 +191,7 @@ TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
     std::string dds;
     int result;
   } cases[] = {
-      {kTexture1, dir.file("expected/t1.dds"), 2},  // its own extracted DDS
+      {kTexture1, dir.file("expected/t1.dds"), 2},             // its own extracted DDS
       {".\\00000001\\7.dds", dir.file("expected/t1.dds"), 2},  // matches no texture
       {".\\00000002\\0.dds", dir.file("expected/t1.dds"), 0},  // empty entry
       {".\\00000009\\0.dds", dir.file("expected/t1.dds"), 0},  // no such entry
@@ -215,7 +220,9 @@ TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
 
 // Every write step fails in turn; the archive must read as before each time.
 std::string g_failing_operation;
-bool fail_chosen(const char* operation, const char*) { return g_failing_operation == operation; }
+bool fail_chosen(const char* operation, const char*) {
+  return g_failing_operation == operation;
+}
 
 TEST(ReplaceEntry, AFailureAtAnyWriteLeavesTheArchiveAsItWas) {
   TempDir wanted;
@@ -243,7 +250,8 @@ TEST(ReplaceEntry, AFailureAtAnyWriteLeavesTheArchiveAsItWas) {
   test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
   const Snapshot before = snapshot(dir);
   static const std::set<std::string> kBoth = {"replace.rename", "truncate"};
-  set_write_fault_hook([](const char* operation, const char*) { return kBoth.count(operation) > 0; });
+  set_write_fault_hook(
+      [](const char* operation, const char*) { return kBoth.count(operation) > 0; });
   EXPECT_EQ(replace(dir, kTexture1, wanted.file("expected/new.dds")), 0);
   set_write_fault_hook(nullptr);
   EXPECT_EQ(read_bytes(dir.file("a.idx")), before.index);
@@ -252,6 +260,42 @@ TEST(ReplaceEntry, AFailureAtAnyWriteLeavesTheArchiveAsItWas) {
   ASSERT_EQ(reader.load_entry(kTexture1), 1);
   EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size),
             read_bytes(dir.file("expected/t1.dds")));
+}
+
+TEST(ReplaceEntry, ReachesTheRealIndexThroughLinksAndUnderLongNames) {
+  TempDir wanted;
+  test::write_independent_archive(wanted.path(), g1t_archive(false, false, 77, "new"));
+  const Bytes new_dds = read_bytes(wanted.file("expected/new.dds"));
+  const std::string long_name(250, 'n');
+  for (const bool through_links : {true, false}) {
+    TempDir dir;
+    test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
+    std::string index = dir.file("a.idx");
+    if (through_links) {
+      ::mkdir(dir.file("elsewhere").c_str(), 0755);
+      for (const char* name : {"a.idx", "a.bin"}) {
+        ::symlink((std::string("../") + name).c_str(),
+                  dir.file(std::string("elsewhere/") + name).c_str());
+      }
+      index = dir.file("elsewhere/a.idx");
+    } else {
+      // Names near the file-name limit leave no room for a temporary name made from them.
+      index = dir.file(long_name + ".idx");
+      ::rename(dir.file("a.idx").c_str(), index.c_str());
+      ::rename(dir.file("a.bin").c_str(), dir.file(long_name + ".bin").c_str());
+    }
+    Archive archive;
+    ASSERT_EQ(archive.open(index.c_str()), 1);
+    EXPECT_EQ(archive.replace_entry(kTexture1, wanted.file("expected/new.dds").c_str()), 1)
+        << archive.error;
+    struct stat status {};
+    ::lstat(index.c_str(), &status);
+    EXPECT_EQ(S_ISLNK(status.st_mode), through_links);
+    Archive reader;
+    ASSERT_EQ(reader.open(through_links ? dir.file("a.idx").c_str() : index.c_str()), 1);
+    ASSERT_EQ(reader.load_entry(kTexture1), 1);
+    EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size), new_dds);
+  }
 }
 
 TEST(ReplaceEntry, RefusesWhatWouldCorruptTheArchive) {
