@@ -8,6 +8,7 @@
 #include "archive/file_io.h"
 #include "archive/file_stream.h"
 #include "archive/limits.h"
+#include "shell/list_text_check.h"
 
 namespace korvel {
 namespace {
@@ -64,6 +65,15 @@ ListLoadResult IdxListDocument::load(const char* primary_path, const char* fallb
   // The parser's errors are the one exception we catch: a malformed list
   // must be reported with its position, not end the program.
   const std::string original(text);
+  std::string refusal;
+  std::size_t refused_at = 0;
+  if (!list_text_is_acceptable(original.data(), original.size(), &refusal, &refused_at)) {
+    document_.clear();
+    result.status = ListLoadStatus::kMalformed;
+    result.message = refusal;
+    position_of(original.c_str(), refused_at, &result.line, &result.column);
+    return result;
+  }
   try {
     document_.parse<0>(text);
   } catch (const rapidxml::parse_error& failure) {

@@ -112,6 +112,16 @@ TEST(IdxListDocument, MalformedInputIsReportedWithItsPosition) {
       {"<xml_root>\n\n<a b></a></xml_root>", "expected =", 3},
       {"<xml_root><a>", "unexpected end of data", 1},
       {"hello", "expected <", 1},
+      // Refused before the recursive parser runs out of stack.
+      {"<xml_root>\n" +
+           [] {
+             std::string deep;
+             for (int i = 0; i < 50000; ++i) deep += "<a>";
+             return deep;
+           }(),
+       "elements nested deeper than 256", 2},
+      {"<xml_root>\n<a>x</a>\n<b>&#0;</b></xml_root>", "character reference to NUL", 3},
+      {"<xml_root><a x='&#x000;'/></xml_root>", "character reference to NUL", 1},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -127,6 +137,12 @@ TEST(IdxListDocument, MalformedInputIsReportedWithItsPosition) {
     EXPECT_EQ(result.path, dir.file("bad.xml"));
     EXPECT_EQ(list.root(), nullptr);
   }
+  // Deep but within the limit, and a NUL reference only inside a comment, load.
+  std::string within = "<xml_root><!-- &#0; -->";
+  for (int i = 0; i < 255; ++i) within += "<a x='>'>";
+  within += "<b/>";
+  for (int i = 0; i < 255; ++i) within += "</a>";
+  EXPECT_NE(round_trip(within + "</xml_root>").find("<b/>"), std::string::npos);
 }
 
 TEST(IdxListDocument, SaveOverReadOnlyFileAndNeverTruncates) {
