@@ -1,6 +1,7 @@
 #include "archive/archive.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cinttypes>
@@ -16,11 +17,14 @@ namespace korvel {
 namespace {
 
 // The archive must be writable even for browsing, as replacement writes it.
+// Only regular files: a FIFO or a device may block or never end.
 bool opens_for_reading_and_writing(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
+  struct stat status {};
+  const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
   ::close(fd);
-  return true;
+  return regular;
 }
 
 }  // namespace
@@ -45,6 +49,10 @@ int Archive::open(const char* index_path) {
   if (base_path.size() > kMaxPathLength) base_path.resize(kMaxPathLength);
 
   const std::string index_file = format_text("%s.idx", base_path.c_str());
+  if (is_special_file(index_file.c_str())) {
+    error = format_text("%s is not a regular file", index_file.c_str());
+    return 0;
+  }
   if (!opens_for_reading_and_writing(index_file)) {
     error = format_text("no index file: %s cannot be opened for reading and writing",
                         index_file.c_str());

@@ -71,10 +71,11 @@ int open_flags_for(int disposition) {
 std::int32_t read_file_part(const char* path, void* buffer, std::uint64_t offset,
                             std::uint64_t length) {
   if (path == nullptr) return -1;
-  Descriptor file(::open(path, O_RDONLY | O_CLOEXEC));
+  // Without blocking: opening a FIFO for reading would wait for a writer for ever.
+  Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) return -1;
   struct stat status {};
-  if (::fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) return -1;
+  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
   const auto size = static_cast<std::uint64_t>(status.st_size);
   if (buffer == nullptr) return static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
   const std::uint32_t wanted = static_cast<std::uint32_t>(length);
@@ -108,8 +109,9 @@ std::int32_t write_file_part(const char* path, const void* data, std::uint64_t o
   if (::stat(path, &status) == 0 && S_ISREG(status.st_mode)) {
     ::chmod(path, status.st_mode | S_IWUSR);
   }
-  Descriptor file(::open(path, flags | O_CLOEXEC, 0644));
+  Descriptor file(::open(path, flags | O_NONBLOCK | O_CLOEXEC, 0644));
   if (file.get() < 0) return -1;
+  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
   if (offset == kAtEnd) {
     if (::lseek(file.get(), 0, SEEK_END) < 0) return -1;
   } else if (::lseek(file.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
@@ -139,6 +141,11 @@ int make_dirs_for_path(const char* path) {
     if (copy[i] == '/') ::mkdir(copy.substr(0, i).c_str(), 0755);
   }
   return ::mkdir(copy.c_str(), 0755) == 0 ? 1 : 0;
+}
+
+bool is_special_file(const char* path) {
+  struct stat status {};
+  return path != nullptr && ::stat(path, &status) == 0 && !S_ISREG(status.st_mode);
 }
 
 std::int64_t file_size64(const char* path) {

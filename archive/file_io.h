@@ -17,12 +17,13 @@ enum Disposition : int {
 constexpr std::uint64_t kAtEnd = 0xFFFFFFFFFFFFFFFFull;
 
 // Without a buffer: the file's size (low 32 bits). With one: bytes read at
-// offset (fewer at the end). -1 for an absent path, an open or read failure.
+// offset (fewer at the end). -1 for an absent path, a file that is not a
+// regular file, an open or read failure.
 std::int32_t read_file_part(const char* path, void* buffer, std::uint64_t offset,
                             std::uint64_t length);
 
-// Bytes written, or -1. Length 0 means data is a terminated text. The
-// read-only mark is cleared first; nothing is truncated beyond what the
+// Bytes written, or -1 (also for a file that is not a regular file). Length 0 means data is a
+// terminated text. The read-only mark is cleared first; nothing is truncated beyond what the
 // disposition does.
 std::int32_t write_file_part(const char* path, const void* data, std::uint64_t offset,
                              std::uint64_t length, int disposition);
@@ -30,6 +31,11 @@ std::int32_t write_file_part(const char* path, const void* data, std::uint64_t o
 // Creates the directory that will hold the file at path, and every missing one
 // above it. Non-zero when the final directory was created now.
 int make_dirs_for_path(const char* path);
+
+// True when path exists but is not a regular file (a FIFO, a device, a
+// directory...): such a file is refused at once, since reading one may block
+// for ever or never end.
+bool is_special_file(const char* path);
 
 // The full 64-bit size of a regular file, or -1. The 32-bit results above
 // cannot tell a 4 GiB file from an empty one; the checks that must can ask here.

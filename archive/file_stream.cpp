@@ -24,7 +24,7 @@ int FileStream::open(const char* file_path, std::uint32_t capacity) {
   path.assign(file_path, strnlen(file_path, kMaxPathLength));
   // Read and write access, as the archive expects to be writable even when
   // only browsed: a read-only file counts as missing.
-  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return 0;
   struct stat status {};
   if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {

@@ -82,6 +82,10 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
     error = "no key or no DDS file given";
     return 0;
   }
+  if (is_special_file(dds_path)) {
+    error = format_text("%s is not a regular file", dds_path);
+    return 0;
+  }
   const std::int32_t dds_size = read_file_part(dds_path, nullptr, 0, 0);
   const std::int64_t dds_size64 = file_size64(dds_path);
   if (dds_size <= 0 || dds_size64 != dds_size) {

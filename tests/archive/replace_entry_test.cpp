@@ -185,6 +185,7 @@ TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
   TempDir dir;
   test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
   test::write_bytes(dir.file("empty.dds"), {});
+  ASSERT_EQ(::mkfifo(dir.file("fifo.dds").c_str(), 0644), 0);
   const Snapshot before = snapshot(dir);
   struct Case {
     std::string key;
@@ -197,7 +198,8 @@ TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
       {".\\00000009\\0.dds", dir.file("expected/t1.dds"), 0},  // no such entry
       {kTexture1, dir.file("empty.dds"), 0},
       {kTexture1, dir.file("missing.dds"), 0},
-      {kTexture1, dir.file("a.idx"), 0},  // not a DDS file
+      {kTexture1, dir.file("a.idx"), 0},     // not a DDS file
+      {kTexture1, dir.file("fifo.dds"), 0},  // refused at once, not waited on
   };
   for (const Case& c : cases) {
     Archive archive;
@@ -216,6 +218,13 @@ TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
             read_bytes(dir.file("expected/t1.dds")));
   EXPECT_EQ(archive.replace_entry(nullptr, "x"), 0);
   EXPECT_EQ(archive.replace_entry("1", nullptr), 0);
+  EXPECT_EQ(archive.replace_entry(kTexture1, dir.file("fifo.dds").c_str()), 0);
+  EXPECT_NE(archive.error.find("not a regular file"), std::string::npos) << archive.error;
+  // The archive's own files, too.
+  ::rename(dir.file("a.idx").c_str(), dir.file("b.idx").c_str());
+  ASSERT_EQ(::mkfifo(dir.file("a.idx").c_str(), 0644), 0);
+  EXPECT_EQ(archive.open(dir.file("a.idx").c_str()), 0);
+  EXPECT_NE(archive.error.find("not a regular file"), std::string::npos) << archive.error;
 }
 
 // Every write step fails in turn; the archive must read as before each time.
