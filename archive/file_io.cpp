@@ -1,6 +1,7 @@
 #include "archive/file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -245,6 +246,24 @@ int sync_file(const char* path) {
 int truncate_file(const char* path, std::uint64_t size) {
   if (path == nullptr || fault_injected("truncate", path)) return 0;
   return ::truncate(path, static_cast<off_t>(size)) == 0 ? 1 : 0;
+}
+
+FileLock::FileLock(const char* path) {
+  if (path == nullptr) return;
+  // Read access suffices for the lock, so a read-only file is still locked and
+  // then refused by name.
+  Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat status {};
+  if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+  int locked = -1;
+  do {
+    locked = ::flock(file.get(), LOCK_EX);
+  } while (locked != 0 && errno == EINTR);
+  if (locked == 0) fd_ = file.release();
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 void set_write_fault_hook(WriteFaultHook hook) {

@@ -56,6 +56,22 @@ int sync_file(const char* path);
 // Cuts a file back to size (undoing an append that must not stay). 1 or 0.
 int truncate_file(const char* path, std::uint64_t size);
 
+// An exclusive lock on a file, held from construction until destruction, for
+// every writer of ours that must not interleave with another (two
+// replacements in one archive). Waits while another holder has it; the lock
+// goes with the process, so a writer that dies frees it.
+class FileLock {
+ public:
+  explicit FileLock(const char* path);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
 // Tests make one write operation fail ("write", "sync", "truncate",
 // "replace.write", "replace.rename") to prove that a failure at that step
 // loses nothing. A failing "write" writes half of its bytes first, as a full

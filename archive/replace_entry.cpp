@@ -105,6 +105,20 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
   }
 
   requested_key.assign(key, strnlen(key, kMaxKeyLength));
+  // Every replacement holds the archive's lock from reading its index to
+  // writing it back, and reads the index again under it: two replacements at
+  // once would otherwise each write an index that drops the other's entry.
+  // The first data file carries the lock, as the index itself is replaced by
+  // a rename and a lock on it would not outlive the first rewrite.
+  const std::string index_file = format_text("%s.idx", base_path.c_str());
+  const std::string first_data_file = data_file_name(base_path, first_bin_number, first_bin_number);
+  const FileLock lock(first_data_file.c_str());
+  if (!lock.held()) {
+    error = format_text("cannot lock %s for the replacement", first_data_file.c_str());
+    return 0;
+  }
+  if (open(index_file.c_str()) != 1) return 0;
+
   ContentTree tree;
   const std::optional<EntryLocation> location =
       walk_to_entry(*this, tree, entry_number_of_key(requested_key.c_str()));
@@ -168,7 +182,6 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
   for (IndexEntry& record : records) record = swapped_record(record, big_endian);
   // Byte order is told from the first record and the first data file's size;
   // an index that would then read in the other order is unreadable.
-  const std::string first_data_file = data_file_name(base_path, first_bin_number, first_bin_number);
   const std::int64_t first_size_after =
       first_data_file == location->data_file
           ? former_size + static_cast<std::int64_t>(rebuilt_stored)
@@ -185,23 +198,30 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
 
   // The payload is on disk before the index points at it; the index is
   // replaced whole, so the archive reads as before or fully as after.
+  // An undo removes only what this replacement may have appended: a file
+  // that grew further has bytes of another writer after ours, and those stay.
+  const auto undo_append = [&] {
+    const std::int64_t now = file_size64(location->data_file.c_str());
+    if (now > former_size && now <= former_size + static_cast<std::int64_t>(rebuilt_stored)) {
+      truncate_file(location->data_file.c_str(), static_cast<std::uint64_t>(former_size));
+    }
+  };
   const std::int32_t appended = write_file_part(location->data_file.c_str(), rebuilt.data(), kAtEnd,
                                                 rebuilt_stored, kOpenExisting);
   const std::int64_t grown_size = file_size64(location->data_file.c_str());
   if (appended != static_cast<std::int32_t>(rebuilt_stored) ||
       grown_size != former_size + static_cast<std::int64_t>(rebuilt_stored) ||
       sync_file(location->data_file.c_str()) != 1) {
-    truncate_file(location->data_file.c_str(), static_cast<std::uint64_t>(former_size));
+    undo_append();
     error =
         format_text("appending %u bytes to %s failed", rebuilt_stored, location->data_file.c_str());
     return 0;
   }
 
-  const std::string index_file = format_text("%s.idx", base_path.c_str());
   std::string write_error;
   if (replace_file_atomically(index_file.c_str(), records.data(), records.size() * kIndexRecordSize,
                               &write_error) != 1) {
-    truncate_file(location->data_file.c_str(), static_cast<std::uint64_t>(former_size));
+    undo_append();
     error = format_text("%s; the archive is as it was", write_error.c_str());
     return 0;
   }

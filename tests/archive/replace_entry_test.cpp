@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -24,7 +27,8 @@ using Bytes = std::vector<std::uint8_t>;
 // An archive whose entry 1 is a G1T of two textures; texture 1's pixels come
 // from `seed`, so two archives that differ only there differ only in those
 // pixels. Entry 1 sits in its own data file when `series` is set.
-std::string g1t_archive(bool big_endian, bool series, int seed, const char* expect_name) {
+std::string g1t_archive(bool big_endian, bool series, int seed, const char* expect_name,
+                        int first_seed = 1) {
   const std::string order = big_endian ? "true" : "false";
   const std::string second_file = series ? R"("file": 1, "offset": 0, )" : "";
   return std::string(R"({"name": "a", "big_endian": )") + order + R"(, "series": )" +
@@ -33,7 +37,8 @@ std::string g1t_archive(bool big_endian, bool series, int seed, const char* expe
       {)" +
          second_file + R"("payload": {"g1t": {"magic": "G1TG", "header_extra": "0A0B0C0D",
          "global_data": "0000000100000000", "textures": [
-         {"format": 8, "width": 16, "height": 16, "levels": 3, "seed": 1, "expect": "t0"},
+         {"format": 8, "width": 16, "height": 16, "levels": 3, "seed": )" +
+         std::to_string(first_seed) + R"(, "expect": "t0"},
          {"format": 0, "width": 8, "height": 4, "levels": 1, "seed": )" +
          std::to_string(seed) + R"(, "expect": ")" + expect_name + R"("}]}}},
       {"empty": true},
@@ -269,6 +274,21 @@ TEST(ReplaceEntry, AFailureAtAnyWriteLeavesTheArchiveAsItWas) {
   ASSERT_EQ(reader.load_entry(kTexture1), 1);
   EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size),
             read_bytes(dir.file("expected/t1.dds")));
+
+  // Bytes another writer appended after ours are not the undo's to remove.
+  TempDir shared;
+  test::write_independent_archive(shared.path(), g1t_archive(false, false, 2, "t1"));
+  static std::string foreign_file;
+  foreign_file = shared.file("a.bin");
+  set_write_fault_hook([](const char* operation, const char*) {
+    if (std::strcmp(operation, "replace.rename") != 0) return false;
+    test::run_command("printf foreign >> '" + foreign_file + "'");
+    return true;
+  });
+  EXPECT_EQ(replace(shared, kTexture1, wanted.file("expected/new.dds")), 0);
+  set_write_fault_hook(nullptr);
+  const Bytes data = read_bytes(shared.file("a.bin"));
+  EXPECT_EQ(std::string(data.end() - 7, data.end()), "foreign");
 }
 
 TEST(ReplaceEntry, ReachesTheRealIndexThroughLinksAndUnderLongNames) {
@@ -304,6 +324,37 @@ TEST(ReplaceEntry, ReachesTheRealIndexThroughLinksAndUnderLongNames) {
     ASSERT_EQ(reader.open(through_links ? dir.file("a.idx").c_str() : index.c_str()), 1);
     ASSERT_EQ(reader.load_entry(kTexture1), 1);
     EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size), new_dds);
+  }
+}
+
+TEST(ReplaceEntry, ReplacementsAtOnceWaitForEachOtherAndKeepEachOthersWork) {
+  TempDir dir, new_first, new_second;
+  test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
+  test::write_independent_archive(new_first.path(), g1t_archive(false, false, 2, "t1", 55));
+  test::write_independent_archive(new_second.path(), g1t_archive(false, false, 77, "new"));
+  const std::string first_dds = new_first.file("expected/t0.dds");
+  const std::string second_dds = new_second.file("expected/new.dds");
+  Archive first, second;
+  ASSERT_EQ(first.open(dir.file("a.idx").c_str()), 1);
+  ASSERT_EQ(second.open(dir.file("a.idx").c_str()), 1);
+  // While another writer holds the archive, a replacement waits for it.
+  std::optional<FileLock> other(std::in_place, dir.file("a.bin").c_str());
+  ASSERT_TRUE(other->held());
+  auto pending = std::async(std::launch::async,
+                            [&] { return second.replace_entry(kTexture1, second_dds.c_str()); });
+  EXPECT_EQ(pending.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  other.reset();
+  EXPECT_EQ(pending.get(), 1) << second.error;
+  // Opened before that replacement, the next one still builds on it.
+  EXPECT_EQ(first.replace_entry(".\\00000001\\0.dds", first_dds.c_str()), 1) << first.error;
+  Archive reader;
+  reader.open(dir.file("a.idx").c_str());
+  for (const auto& [key, dds] :
+       {std::pair{".\\00000001\\0.dds", first_dds}, std::pair{kTexture1, second_dds}}) {
+    ASSERT_EQ(reader.load_entry(key), 1) << key;
+    EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size),
+              read_bytes(dds))
+        << key;
   }
 }
 
