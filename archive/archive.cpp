@@ -54,8 +54,10 @@ int Archive::open(const char* index_path) {
     return 0;
   }
   if (!opens_for_reading_and_writing(index_file)) {
-    error = format_text("no index file: %s cannot be opened for reading and writing",
-                        index_file.c_str());
+    error = is_read_only(index_file.c_str())
+                ? format_text("%s is read-only", index_file.c_str())
+                : format_text("no index file: %s cannot be opened for reading and writing",
+                              index_file.c_str());
     return 0;
   }
   std::string first_data_file = format_text("%s.bin", base_path.c_str());
@@ -134,7 +136,11 @@ int Archive::load_entry_into(ContentTree& tree, const char* key) {
   dispatch_content(location->element, payload.data(),
                    static_cast<std::uint32_t>(location->record.size_comp));
   if (image.empty() || image_size == 0) {
-    error = format_text("nothing in entry %u matches %s", location->number, requested_key.c_str());
+    // A decoder that found the item but could not take it out said why.
+    if (error.empty()) {
+      error =
+          format_text("nothing in entry %u matches %s", location->number, requested_key.c_str());
+    }
     return 0;
   }
   return 1;

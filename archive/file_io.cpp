@@ -149,6 +149,12 @@ bool is_special_file(const char* path) {
   return path != nullptr && ::stat(path, &status) == 0 && !S_ISREG(status.st_mode);
 }
 
+bool is_read_only(const char* path) {
+  struct stat status {};
+  if (path == nullptr || ::stat(path, &status) != 0) return false;
+  return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path, W_OK) != 0;
+}
+
 std::int64_t file_size64(const char* path) {
   struct stat status {};
   if (path == nullptr || ::stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return -1;

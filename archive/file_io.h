@@ -37,6 +37,10 @@ int make_dirs_for_path(const char* path);
 // for ever or never end.
 bool is_special_file(const char* path);
 
+// True when path exists but carries no write permission for anyone, or is not
+// writable by us: the mark a user puts on files that must not change.
+bool is_read_only(const char* path);
+
 // The full 64-bit size of a regular file, or -1. The 32-bit results above
 // cannot tell a 4 GiB file from an empty one; the checks that must can ask here.
 std::int64_t file_size64(const char* path);

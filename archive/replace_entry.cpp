@@ -138,6 +138,15 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
     return 0;
   }
 
+  // The index is replaced by a rename, which a read-only mark would not stop:
+  // a read-only archive is the user's word that it must not change.
+  for (const std::string& file : {index_file, location->data_file}) {
+    if (is_read_only(file.c_str())) {
+      error = format_text("%s is read-only; nothing was replaced", file.c_str());
+      return 0;
+    }
+  }
+
   ByteBuffer payload;
   if (!read_entry_payload(*location, &payload, &error)) return 0;
   const auto stored_length = static_cast<std::uint32_t>(location->record.size_comp);
@@ -189,10 +198,18 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
   if (first_size_after < 0 ||
       index_reads_big_endian(records[0], static_cast<std::uint64_t>(first_size_after)) !=
           (big_endian == 1)) {
-    error = format_text(
-        "entry %u would decode to more bytes than %s holds, and the archive "
-        "would then be read in the wrong byte order",
-        location->number, first_data_file.c_str());
+    // Say which number decides it, so the user can see why.
+    const std::uint64_t first_decoded = swapped_record(records[0], big_endian).size_uncomp;
+    error = big_endian == 0
+                ? format_text("with the new texture entry 0 would decode to %" PRIu64
+                              " bytes, more than %s holds (%" PRId64
+                              " bytes); the archive would then be read as big-endian",
+                              first_decoded, first_data_file.c_str(), first_size_after)
+                : format_text(
+                      "with the new texture entry 0's record, read little-endian, would "
+                      "no longer claim more than %s holds (%" PRId64
+                      " bytes); the archive would then be read as little-endian",
+                      first_data_file.c_str(), first_size_after);
     return 0;
   }
 

@@ -236,6 +236,8 @@ bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContai
                      std::uint32_t i) {
   std::uint64_t begin = 0, end = 0;
   if (!container.extent_inside(i, reader.size(), &begin, &end) || end - begin < kRecordSize) {
+    archive.error =
+        format_text("texture %s lies outside its container", archive.requested_key.c_str());
     return false;
   }
   const std::uint8_t mip_byte = reader.u8_or_zero(begin + kMipByteOffset);
@@ -248,6 +250,8 @@ bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContai
   const PixelFormat* format = pixel_format_of(format_code);
   if (format == nullptr) {
     show_console_message(kUnknownFormatMessage);
+    archive.error = format_text("texture %s has the unknown format code %u",
+                                archive.requested_key.c_str(), format_code);
     return false;
   }
   DdsTemplate header = *format->dds_template;

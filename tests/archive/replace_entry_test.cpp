@@ -225,6 +225,14 @@ TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
   EXPECT_EQ(archive.replace_entry("1", nullptr), 0);
   EXPECT_EQ(archive.replace_entry(kTexture1, dir.file("fifo.dds").c_str()), 0);
   EXPECT_NE(archive.error.find("not a regular file"), std::string::npos) << archive.error;
+  // A read-only archive is refused by that name, whoever runs it.
+  for (const char* name : {"a.idx", "a.bin"}) {
+    ::chmod(dir.file(name).c_str(), 0444);
+    EXPECT_EQ(archive.replace_entry(kTexture1, dir.file("expected/t1.dds").c_str()), 0);
+    EXPECT_NE(archive.error.find(dir.file(name) + " is read-only"), std::string::npos)
+        << archive.error;
+    ::chmod(dir.file(name).c_str(), 0644);
+  }
   // The archive's own files, too.
   ::rename(dir.file("a.idx").c_str(), dir.file("b.idx").c_str());
   ASSERT_EQ(::mkfifo(dir.file("a.idx").c_str(), 0644), 0);
@@ -424,7 +432,12 @@ TEST(ReplaceEntry, NeverChangesTheByteOrderTheArchiveIsReadWith) {
     const Snapshot before = snapshot(dir);
 
     const char* key = ".\\00000000\\0\\0.dds";
-    const int result = replace(dir, key, dir.file("large.dds"));
+    Archive replacing;
+    ASSERT_EQ(replacing.open(dir.file("a.idx").c_str()), 1);
+    const int result = replacing.replace_entry(key, dir.file("large.dds").c_str());
+    if (result == 0) {
+      EXPECT_NE(replacing.error.find("read as big-endian"), std::string::npos) << replacing.error;
+    }
     // Big-endian records read little-endian are huge whatever they hold, so
     // only the little-endian archive has to refuse.
     EXPECT_EQ(result, big_endian ? 1 : 0);

@@ -156,6 +156,16 @@ TEST(CliExtractAll, FailuresAreNamedAndCounted) {
   for (const char* id : {".\\00000000\\1.dds", ".\\00000001\\1.dds", ".\\00000001\\2.dds"}) {
     EXPECT_NE(run.err.find(id), std::string::npos) << id << " in " << run.err;
   }
+  // Each says what is wrong, in extract as in extract-all.
+  for (const auto& [id, reason] : {std::pair{".\\00000000\\1.dds", "has the unknown format code 3"},
+                                   std::pair{".\\00000001\\2.dds", "lies outside its container"}}) {
+    EXPECT_NE(run.err.find(std::string(id) + ": not extracted (texture " + id + " " + reason),
+              std::string::npos)
+        << run.err;
+    const CliRun single =
+        cli({"extract", directory.file("mixed.idx"), id, directory.file("one.dds")});
+    EXPECT_NE(single.err.find(reason), std::string::npos) << single.err;
+  }
   EXPECT_FALSE(read_bytes(directory.file("out/00000000_2.dds")).empty());
   EXPECT_TRUE(read_bytes(directory.file("out/00000000_1.dds")).empty());
 }

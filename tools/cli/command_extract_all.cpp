@@ -39,7 +39,9 @@ void extract_entry(EntryItems& items, const ContentNode* entry_element, std::uin
   for (const ContentNode* texture : textures) {
     const std::string id = attribute_value(texture, vocab::kOutputId);
     if (!items.load(id)) {
-      err << "korvel-cli: " << id << ": not extracted (unknown format or damaged container)\n";
+      const std::string& why = items.archive().error;
+      err << "korvel-cli: " << id << ": not extracted ("
+          << (why.empty() ? "unknown format or damaged container" : why) << ")\n";
       ++totals->failed;
       continue;
     }
