@@ -40,6 +40,12 @@ constexpr std::uint32_t kMaxTexturesPerContainer = 0x10000;
 // forms of nested payloads (a rebuild holds about twice as much again).
 constexpr std::uint64_t kMaxBytesInFlight = 3ull << 30;
 
+// Tree nodes one entry's content may make (each costs a few hundred bytes
+// with its attributes). Real entries hold thousands of items; a pack table
+// of millions of empty items, a few hundred KiB compressed, would otherwise
+// take gigabytes.
+constexpr std::uint64_t kMaxContentNodes = 0x80000;
+
 // The FileStream buffer every caller opens with.
 constexpr std::uint32_t kStreamBufferCapacity = 0x1000000;
 

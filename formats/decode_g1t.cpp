@@ -500,6 +500,7 @@ int Archive::decode_g1t(ContentNode* parent, const std::uint8_t* payload, std::u
   const ByteReader reader(payload, length, big_endian);
   G1tContainer container;
   if (!read_container(reader, &container)) return 0;
+  if (!claim_content_nodes(container.starts.size())) return 0;
   if (is_rebuild(out_buffer, out_decoded_size, out_stored_size)) {
     rebuild(*this, parent, reader, container, out_buffer, out_decoded_size, out_stored_size);
   } else {
