@@ -87,6 +87,14 @@ int Archive::open(const char* index_path) {
   }
   const auto count = static_cast<std::uint32_t>(static_cast<std::uint64_t>(index_size) /
                                                 kIndexRecordSize);
+  if (count > kMaxIndexRecords) {
+    error = format_text(
+        "the index holds %u records, more than the %u an archive may have "
+        "(each takes about 500 bytes of memory whenever the archive is read)",
+        count, kMaxIndexRecords);
+    base_path.clear();
+    return 0;
+  }
   entries.assign(static_cast<std::size_t>(count) + 1, IndexEntry{});
   const std::int32_t read = read_file_part(index_file.c_str(), entries.data(), 0,
                                            static_cast<std::uint64_t>(count) * kIndexRecordSize);

@@ -46,6 +46,12 @@ constexpr std::uint64_t kMaxBytesInFlight = 3ull << 30;
 // take gigabytes.
 constexpr std::uint64_t kMaxContentNodes = 0x80000;
 
+// Index records an archive may have. Every request lists the records up to
+// the one it wants, at about 500 bytes of tree each, so a million records
+// already take half a GiB; real archives hold tens of thousands, and a sparse
+// index of zeros could otherwise claim tens of millions.
+constexpr std::uint32_t kMaxIndexRecords = 0x100000;
+
 // The FileStream buffer every caller opens with.
 constexpr std::uint32_t kStreamBufferCapacity = 0x1000000;
 
