@@ -233,11 +233,10 @@ bool has_extension(const ByteReader& reader, std::uint64_t record, std::uint64_t
 // Builds the DDS file of texture i into the archive's image. False when the
 // texture cannot be extracted; the image is then as it was.
 bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContainer& container,
-                     std::uint32_t i) {
+                     std::uint32_t i, const std::string& output_id) {
   std::uint64_t begin = 0, end = 0;
   if (!container.extent_inside(i, reader.size(), &begin, &end) || end - begin < kRecordSize) {
-    archive.error =
-        format_text("texture %s lies outside its container", archive.requested_key.c_str());
+    archive.error = format_text("texture %s lies outside its container", output_id.c_str());
     return false;
   }
   const std::uint8_t mip_byte = reader.u8_or_zero(begin + kMipByteOffset);
@@ -250,8 +249,8 @@ bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContai
   const PixelFormat* format = pixel_format_of(format_code);
   if (format == nullptr) {
     show_console_message(kUnknownFormatMessage);
-    archive.error = format_text("texture %s has the unknown format code %u",
-                                archive.requested_key.c_str(), format_code);
+    archive.error =
+        format_text("texture %s has the unknown format code %u", output_id.c_str(), format_code);
     return false;
   }
   DdsTemplate header = *format->dds_template;
@@ -280,9 +279,18 @@ void list_and_extract(Archive& archive, ContentNode* parent, const ByteReader& r
                       const G1tContainer& container) {
   for (std::uint32_t i = 0; i < container.starts.size(); ++i) {
     const ContentNode* node = append_texture_node(parent, i);
+    if (archive.texture_sink) {
+      archive.image.clear();
+      archive.image_size = 0;
+      archive.error.clear();
+      const std::string output_id = attribute_value(node, vocab::kOutputId);
+      extract_texture(archive, reader, container, i, output_id);
+      archive.texture_sink(output_id);
+      continue;
+    }
     if (!is_requested(archive, node)) continue;
     // Textures after the extracted one get no nodes in this call.
-    if (extract_texture(archive, reader, container, i)) return;
+    if (extract_texture(archive, reader, container, i, archive.requested_key)) return;
   }
 }
 
