@@ -93,12 +93,12 @@ class Archive {
   std::uint32_t image_size = 0;
   ModelView model_view;
 
-  // When set, a listing takes out every texture as it lists it instead of only
-  // the requested one, and calls this with the texture's output id while the
-  // image holds it (empty, with the reason in error, when it cannot be taken
-  // out). One decoding of an entry then yields every texture, each exactly as
-  // its own load gives it.
-  std::function<void(const std::string& output_id)> texture_sink;
+  // When set, a listing takes out every texture and model as it lists it
+  // instead of only the requested one, and calls this with the item's output
+  // id while the image (and for a model the model view) holds it: empty, with
+  // the reason in error, when it cannot be taken out. One decoding of an entry
+  // then yields every item, each exactly as its own load gives it.
+  std::function<void(const std::string& output_id)> item_sink;
 
   // Why the last open, load or replacement failed, for tools that tell the user.
   std::string error;

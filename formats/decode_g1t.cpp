@@ -279,13 +279,14 @@ void list_and_extract(Archive& archive, ContentNode* parent, const ByteReader& r
                       const G1tContainer& container) {
   for (std::uint32_t i = 0; i < container.starts.size(); ++i) {
     const ContentNode* node = append_texture_node(parent, i);
-    if (archive.texture_sink) {
+    if (archive.item_sink) {
+      archive.model_view.clear();  // its references point into the image
       archive.image.clear();
       archive.image_size = 0;
       archive.error.clear();
       const std::string output_id = attribute_value(node, vocab::kOutputId);
       extract_texture(archive, reader, container, i, output_id);
-      archive.texture_sink(output_id);
+      archive.item_sink(output_id);
       continue;
     }
     if (!is_requested(archive, node)) continue;

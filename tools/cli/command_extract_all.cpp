@@ -1,4 +1,5 @@
 #include <cctype>
+#include <cstring>
 #include <map>
 #include <tuple>
 #include <vector>
@@ -26,6 +27,11 @@ std::string file_name_of_id(const std::string& id, bool as_png) {
   return name;
 }
 
+bool ends_with_texture_suffix(const std::string& id) {
+  const std::size_t length = std::strlen(vocab::kTextureSuffix);
+  return id.size() >= length && keys_equal(id.substr(id.size() - length), vocab::kTextureSuffix);
+}
+
 struct Totals {
   std::uint32_t written = 0;
   std::uint32_t failed = 0;
@@ -38,7 +44,8 @@ void extract_entry(EntryItems& items, std::uint32_t number, std::uint32_t entry_
   std::uint32_t written = 0;
   std::uint32_t listed = 0;
   const Archive& archive = items.archive();
-  items.take_textures([&](const std::string& id) {
+  items.take_items([&](const std::string& id) {
+    if (!ends_with_texture_suffix(id)) return;  // a model
     ++listed;
     if (totals->stopped) return;
     if (archive.image.empty() || archive.image_size == 0) {

@@ -41,12 +41,13 @@ bool EntryItems::load(const std::string& output_id) {
   return !archive_.image.empty() && archive_.image_size > 0;
 }
 
-void EntryItems::take_textures(const std::function<void(const std::string& output_id)>& sink) {
+void EntryItems::take_items(const std::function<void(const std::string& output_id)>& sink) {
   archive_.requested_key.clear();
-  archive_.texture_sink = sink;
+  archive_.item_sink = sink;
   archive_.dispatch_content(location_.element, payload_.data(),
                             static_cast<std::uint32_t>(location_.record.size_comp));
-  archive_.texture_sink = nullptr;
+  archive_.item_sink = nullptr;
+  archive_.model_view.clear();  // its references point into the image
   archive_.image.clear();
   archive_.image_size = 0;
 }

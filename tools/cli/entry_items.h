@@ -25,9 +25,10 @@ class EntryItems {
   bool load(const std::string& output_id);
 
   // Lists the payload as list() does, decoding it once, and calls sink for
-  // every texture with the archive's image holding it as its own load would
-  // (empty when it cannot be taken out, the reason in the archive's error).
-  void take_textures(const std::function<void(const std::string& output_id)>& sink);
+  // every texture and model with the archive holding it as its own load
+  // would (an empty image when it cannot be taken out, the reason in the
+  // archive's error).
+  void take_items(const std::function<void(const std::string& output_id)>& sink);
 
   Archive& archive() { return archive_; }
 
