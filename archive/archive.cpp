@@ -61,6 +61,13 @@ int Archive::open(const char* index_path) {
     return 0;
   }
   std::string first_data_file = format_text("%s.bin", base_path.c_str());
+  for (const char* name : {"%s.bin", "%s0.bin"}) {
+    const std::string data_file = format_text(name, base_path.c_str());
+    if (is_special_file(data_file.c_str())) {
+      error = format_text("%s is not a regular file", data_file.c_str());
+      return 0;
+    }
+  }
   if (opens_for_reading_and_writing(first_data_file)) {
     first_bin_number = -1;
   } else {

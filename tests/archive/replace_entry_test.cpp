@@ -237,7 +237,11 @@ TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
   ::rename(dir.file("a.idx").c_str(), dir.file("b.idx").c_str());
   ASSERT_EQ(::mkfifo(dir.file("a.idx").c_str(), 0644), 0);
   EXPECT_EQ(archive.open(dir.file("a.idx").c_str()), 0);
-  EXPECT_NE(archive.error.find("not a regular file"), std::string::npos) << archive.error;
+  EXPECT_NE(archive.error.find("a.idx is not a regular file"), std::string::npos) << archive.error;
+  ::rename(dir.file("b.idx").c_str(), dir.file("c.idx").c_str());
+  ASSERT_EQ(::mkfifo(dir.file("c.bin").c_str(), 0644), 0);
+  EXPECT_EQ(archive.open(dir.file("c.idx").c_str()), 0);
+  EXPECT_NE(archive.error.find("c.bin is not a regular file"), std::string::npos) << archive.error;
 }
 
 // Every write step fails in turn; the archive must read as before each time.
