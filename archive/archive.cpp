@@ -1,6 +1,7 @@
 #include "archive/archive.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cinttypes>
@@ -16,12 +17,15 @@ namespace korvel {
 namespace {
 
 // Opening only looks: a read-only archive browses, and replacement checks
-// for write access itself before it writes anything.
+// for write access itself before it writes anything. Only regular files: a
+// FIFO or a device may block or never end.
 bool opens_for_reading(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
+  struct stat status {};
+  const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
   ::close(fd);
-  return true;
+  return regular;
 }
 
 }  // namespace
@@ -46,11 +50,22 @@ int Archive::open(const char* index_path) {
   if (base_path.size() > kMaxPathLength) base_path.resize(kMaxPathLength);
 
   const std::string index_file = format_text("%s.idx", base_path.c_str());
+  if (is_special_file(index_file.c_str())) {
+    error = format_text("%s is not a regular file", index_file.c_str());
+    return 0;
+  }
   if (!opens_for_reading(index_file)) {
     error = format_text("no index file: %s cannot be opened for reading", index_file.c_str());
     return 0;
   }
   std::string first_data_file = format_text("%s.bin", base_path.c_str());
+  for (const char* name : {"%s.bin", "%s0.bin"}) {
+    const std::string data_file = format_text(name, base_path.c_str());
+    if (is_special_file(data_file.c_str())) {
+      error = format_text("%s is not a regular file", data_file.c_str());
+      return 0;
+    }
+  }
   if (opens_for_reading(first_data_file)) {
     first_bin_number = -1;
   } else {
@@ -74,8 +89,16 @@ int Archive::open(const char* index_path) {
     base_path.clear();
     return 0;
   }
-  const auto count = static_cast<std::uint32_t>(static_cast<std::uint64_t>(index_size) /
-                                                kIndexRecordSize);
+  const auto count =
+      static_cast<std::uint32_t>(static_cast<std::uint64_t>(index_size) / kIndexRecordSize);
+  if (count > kMaxIndexRecords) {
+    error = format_text(
+        "the index holds %u records, more than the %u an archive may have "
+        "(each takes about 500 bytes of memory whenever the archive is read)",
+        count, kMaxIndexRecords);
+    base_path.clear();
+    return 0;
+  }
   entries.assign(static_cast<std::size_t>(count) + 1, IndexEntry{});
   const std::int32_t read = read_file_part(index_file.c_str(), entries.data(), 0,
                                            static_cast<std::uint64_t>(count) * kIndexRecordSize);
@@ -125,7 +148,11 @@ int Archive::load_entry_into(ContentTree& tree, const char* key) {
   dispatch_content(location->element, payload.data(),
                    static_cast<std::uint32_t>(location->record.size_comp));
   if (image.empty() || image_size == 0) {
-    error = format_text("nothing in entry %u matches %s", location->number, requested_key.c_str());
+    // A decoder that found the item but could not take it out said why.
+    if (error.empty()) {
+      error =
+          format_text("nothing in entry %u matches %s", location->number, requested_key.c_str());
+    }
     return 0;
   }
   return 1;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,13 @@ class Archive {
   void return_bytes(std::uint64_t count);
   std::uint64_t max_bytes_in_flight = kMaxBytesInFlight;
 
+  // Tree nodes are counted too: a few bytes of pack table can name millions of
+  // items. Packs and texture containers claim the nodes they will make; one
+  // that would take the outermost dispatch under way past max_content_nodes
+  // is not unwrapped (it shows as unknown) and error says so.
+  bool claim_content_nodes(std::uint64_t count);
+  std::uint64_t max_content_nodes = kMaxContentNodes;
+
   // Marks the rebuild under way as failed and empties the three outputs.
   void fail_rebuild(ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                     std::uint32_t* out_stored_size);
@@ -85,6 +93,13 @@ class Archive {
   std::uint32_t image_size = 0;
   ModelView model_view;
 
+  // When set, a listing takes out every texture and model as it lists it
+  // instead of only the requested one, and calls this with the item's output
+  // id while the image (and for a model the model view) holds it: empty, with
+  // the reason in error, when it cannot be taken out. One decoding of an entry
+  // then yields every item, each exactly as its own load gives it.
+  std::function<void(const std::string& output_id)> item_sink;
+
   // Why the last open, load or replacement failed, for tools that tell the user.
   std::string error;
   // Set by a decoder whose rebuild could not produce a container that our
@@ -96,6 +111,7 @@ class Archive {
   friend class EntryWalk;
   int dispatch_depth_ = 0;  // nesting of the dispatch under way
   std::uint64_t bytes_in_flight_ = 0;
+  std::uint64_t content_nodes_ = 0;  // claimed since the outermost dispatch began
 };
 
 // A claim on the bytes in flight for one container's inner payload, returned

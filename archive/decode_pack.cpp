@@ -123,6 +123,8 @@ int Archive::decode_pack(ContentNode* parent, const std::uint8_t* payload, std::
   std::uint32_t item_count = 0;
   std::uint32_t header_length = 0;
   if (!read_pack_header(reader, &item_count, &header_length)) return 0;
+  // Each item's element, and at least one node of its content.
+  if (!claim_content_nodes(2ull * item_count)) return 0;
   // Items are copied one at a time: the largest is what the pack holds.
   std::uint64_t largest_item = 0;
   for (std::uint32_t i = 0; i < item_count; ++i) {

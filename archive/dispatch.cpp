@@ -1,6 +1,7 @@
 #include "archive/archive.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstring>
 
 #include "archive/format_text.h"
@@ -52,6 +53,19 @@ bool Archive::claim_bytes(std::uint64_t count) {
 
 void Archive::return_bytes(std::uint64_t count) { bytes_in_flight_ -= count; }
 
+bool Archive::claim_content_nodes(std::uint64_t count) {
+  if (count > max_content_nodes || content_nodes_ > max_content_nodes - count) {
+    if (error.empty()) {
+      error = format_text("the entry holds more than %" PRIu64
+                          " items; what lies past that is shown as unknown",
+                          max_content_nodes);
+    }
+    return false;
+  }
+  content_nodes_ += count;
+  return true;
+}
+
 void Archive::dispatch_content(ContentNode* parent, const std::uint8_t* payload,
                                std::uint32_t length, ByteBuffer* out_buffer,
                                std::uint32_t* out_decoded_size, std::uint32_t* out_stored_size) {
@@ -61,6 +75,7 @@ void Archive::dispatch_content(ContentNode* parent, const std::uint8_t* payload,
   if (payload == nullptr) payload = kNoBytes;
   const bool rebuild = is_rebuild(out_buffer, out_decoded_size, out_stored_size);
   if (rebuild && dispatch_depth_ == 0) rebuild_failed = false;
+  if (dispatch_depth_ == 0) content_nodes_ = 0;
 
   // Past the deepest nesting we allow, a payload is passed through as unknown
   // rather than letting a crafted archive exhaust the stack.

@@ -104,8 +104,10 @@ bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std:
   }
   const std::int64_t file_size = file_size64(location.data_file.c_str());
   if (file_size < 0) {
-    *error = format_text("entry %u: data file %s cannot be opened", location.number,
-                         location.data_file.c_str());
+    *error = format_text(is_special_file(location.data_file.c_str())
+                             ? "entry %u: data file %s is not a regular file"
+                             : "entry %u: data file %s cannot be opened",
+                         location.number, location.data_file.c_str());
     return false;
   }
   // Checked before allocating, so a lying index cannot ask for gigabytes.

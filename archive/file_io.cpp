@@ -1,6 +1,7 @@
 #include "archive/file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "archive/format_text.h"
+#include "archive/limits.h"
 
 namespace korvel {
 namespace {
@@ -68,10 +72,11 @@ int open_flags_for(int disposition) {
 std::int32_t read_file_part(const char* path, void* buffer, std::uint64_t offset,
                             std::uint64_t length) {
   if (path == nullptr) return -1;
-  Descriptor file(::open(path, O_RDONLY | O_CLOEXEC));
+  // Without blocking: opening a FIFO for reading would wait for a writer for ever.
+  Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) return -1;
   struct stat status {};
-  if (::fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) return -1;
+  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
   const auto size = static_cast<std::uint64_t>(status.st_size);
   if (buffer == nullptr) return static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
   const std::uint32_t wanted = static_cast<std::uint32_t>(length);
@@ -81,8 +86,8 @@ std::int32_t read_file_part(const char* path, void* buffer, std::uint64_t offset
   auto out = static_cast<std::uint8_t*>(buffer);
   std::uint64_t got = 0;
   while (got < remaining) {
-    const ssize_t n = ::pread(file.get(), out + got, remaining - got,
-                              static_cast<off_t>(offset + got));
+    const ssize_t n =
+        ::pread(file.get(), out + got, remaining - got, static_cast<off_t>(offset + got));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return -1;
     if (n == 0) break;
@@ -105,8 +110,9 @@ std::int32_t write_file_part(const char* path, const void* data, std::uint64_t o
   if (::stat(path, &status) == 0 && S_ISREG(status.st_mode)) {
     ::chmod(path, status.st_mode | S_IWUSR);
   }
-  Descriptor file(::open(path, flags | O_CLOEXEC, 0644));
+  Descriptor file(::open(path, flags | O_NONBLOCK | O_CLOEXEC, 0644));
   if (file.get() < 0) return -1;
+  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
   if (offset == kAtEnd) {
     if (::lseek(file.get(), 0, SEEK_END) < 0) return -1;
   } else if (::lseek(file.get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
@@ -138,31 +144,94 @@ int make_dirs_for_path(const char* path) {
   return ::mkdir(copy.c_str(), 0755) == 0 ? 1 : 0;
 }
 
+bool is_special_file(const char* path) {
+  struct stat status {};
+  return path != nullptr && ::stat(path, &status) == 0 && !S_ISREG(status.st_mode);
+}
+
 std::int64_t file_size64(const char* path) {
   struct stat status {};
   if (path == nullptr || ::stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return -1;
   return static_cast<std::int64_t>(status.st_size);
 }
 
-int replace_file_atomically(const char* path, const void* data, std::uint64_t length) {
+namespace {
+
+std::string directory_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return path.substr(0, slash == 0 ? 1 : slash);
+}
+
+bool resolve_link_target(const char* path, std::string* target, std::string* error) {
+  std::string current(path);
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+    struct stat status {};
+    if (::lstat(current.c_str(), &status) != 0) {
+      // A missing file is created, but a link must lead somewhere.
+      if (hop > 0 || errno != ENOENT) {
+        if (error != nullptr) {
+          *error = hop > 0 ? format_text("%s is a link to %s, which does not exist", path,
+                                         current.c_str())
+                           : format_text("cannot reach %s: %s", path, std::strerror(errno));
+        }
+        return false;
+      }
+      *target = current;
+      return true;
+    }
+    if (!S_ISLNK(status.st_mode)) {
+      *target = current;
+      return true;
+    }
+    std::string link(kMaxPathLength + 1, '\0');
+    const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
+    if (length <= 0 || static_cast<std::size_t>(length) > kMaxPathLength) {
+      if (error != nullptr) *error = format_text("cannot read the link %s", current.c_str());
+      return false;
+    }
+    link.resize(static_cast<std::size_t>(length));
+    // A relative link is relative to the directory that holds it.
+    current = link[0] == '/' ? link : directory_of(current) + "/" + link;
+  }
+  if (error != nullptr)
+    *error = format_text("%s is a chain of more than %d links", path, kMaxLinkHops);
+  return false;
+}
+
+}  // namespace
+
+int replace_file_atomically(const char* path, const void* data, std::uint64_t length,
+                            std::string* error) {
   if (path == nullptr || (data == nullptr && length > 0)) return 0;
-  std::string temporary = std::string(path) + ".tmp-XXXXXX";
+  // Through a link, the file the link leads to is replaced, beside itself, so
+  // that the rename keeps the link and reaches the real file.
+  std::string target;
+  if (!resolve_link_target(path, &target, error)) return 0;
+  const std::string directory = directory_of(target);
+  // A short name, so that a file whose own name is near the limit still gets one.
+  std::string temporary = directory + "/.korvel-XXXXXX";
   Descriptor file(::mkstemp(temporary.data()));
-  if (file.get() < 0) return 0;
+  if (file.get() < 0) {
+    if (error != nullptr) {
+      *error =
+          format_text("cannot create a file in %s: %s", directory.c_str(), std::strerror(errno));
+    }
+    return 0;
+  }
   struct stat status {};
-  const mode_t mode = ::stat(path, &status) == 0 ? (status.st_mode & 07777) | S_IWUSR : 0644;
+  const mode_t mode =
+      ::stat(target.c_str(), &status) == 0 ? (status.st_mode & 07777) | S_IWUSR : 0644;
   const bool written = !fault_injected("replace.write", path) && ::fchmod(file.get(), mode) == 0 &&
                        write_all(file.get(), static_cast<const std::uint8_t*>(data), length) &&
                        ::fsync(file.get()) == 0 && ::close(file.release()) == 0;
   if (!written || fault_injected("replace.rename", path) ||
-      ::rename(temporary.c_str(), path) != 0) {
+      ::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (error != nullptr) *error = format_text("writing %s failed", target.c_str());
     ::unlink(temporary.c_str());
     return 0;
   }
   // Make the rename itself durable.
-  std::string directory(path);
-  const std::size_t slash = directory.rfind('/');
-  directory = slash == std::string::npos ? "." : directory.substr(0, slash == 0 ? 1 : slash);
   Descriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
   return 1;
@@ -179,6 +248,26 @@ int truncate_file(const char* path, std::uint64_t size) {
   return ::truncate(path, static_cast<off_t>(size)) == 0 ? 1 : 0;
 }
 
-void set_write_fault_hook(WriteFaultHook hook) { g_write_fault_hook = hook; }
+FileLock::FileLock(const char* path) {
+  if (path == nullptr) return;
+  // Read access suffices for the lock, so a read-only file is still locked and
+  // then refused by name.
+  Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat status {};
+  if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+  int locked = -1;
+  do {
+    locked = ::flock(file.get(), LOCK_EX);
+  } while (locked != 0 && errno == EINTR);
+  if (locked == 0) fd_ = file.release();
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void set_write_fault_hook(WriteFaultHook hook) {
+  g_write_fault_hook = hook;
+}
 
 }  // namespace korvel

@@ -24,7 +24,8 @@ int FileStream::open(const char* file_path, std::uint32_t capacity, Access acces
   path.assign(file_path, strnlen(file_path, kMaxPathLength));
   // By default read and write access, so that a read-only file counts as
   // missing to callers that will write it.
-  const int fd = ::open(path.c_str(), (access == kReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+  const int fd =
+      ::open(path.c_str(), (access == kReadOnly ? O_RDONLY : O_RDWR) | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return 0;
   struct stat status {};
   if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -85,7 +86,8 @@ std::uint64_t FileStream::read(std::uint64_t count, void* destination) {
     buffer_file_pos += buffer_fill;
     buffer_fill = 0;
     buffer_pos = 0;
-    const std::uint64_t to_read = std::min<std::uint64_t>(file_size - buffer_file_pos, buffer_capacity);
+    const std::uint64_t to_read =
+        std::min<std::uint64_t>(file_size - buffer_file_pos, buffer_capacity);
     if (to_read == 0) return count - missing;
     // One positioned read, repeated only where the system delivers in pieces.
     std::uint64_t got = 0;

@@ -2,6 +2,7 @@
 // malformed or malicious" and are refused before anything is allocated.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace korvel {
@@ -39,8 +40,24 @@ constexpr std::uint32_t kMaxTexturesPerContainer = 0x10000;
 // forms of nested payloads (a rebuild holds about twice as much again).
 constexpr std::uint64_t kMaxBytesInFlight = 3ull << 30;
 
+// Tree nodes one entry's content may make (each costs a few hundred bytes
+// with its attributes). Real entries hold thousands of items; a pack table
+// of millions of empty items, a few hundred KiB compressed, would otherwise
+// take gigabytes.
+constexpr std::uint64_t kMaxContentNodes = 0x80000;
+
+// Index records an archive may have. Every request lists the records up to
+// the one it wants, at about 500 bytes of tree each, so a million records
+// already take half a GiB; real archives hold tens of thousands, and a sparse
+// index of zeros could otherwise claim tens of millions.
+constexpr std::uint32_t kMaxIndexRecords = 0x100000;
+
 // The FileStream buffer every caller opens with.
 constexpr std::uint32_t kStreamBufferCapacity = 0x1000000;
+
+// Symbolic links followed to the file a whole-file write replaces, as the
+// system's own lookups allow; a longer chain is taken as a loop.
+constexpr int kMaxLinkHops = 40;
 
 // Longest paths and keys the archive keeps.
 constexpr std::size_t kMaxPathLength = 1039;

@@ -83,6 +83,10 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
     error = "no key or no DDS file given";
     return 0;
   }
+  if (is_special_file(dds_path)) {
+    error = format_text("%s is not a regular file", dds_path);
+    return 0;
+  }
   const std::int32_t dds_size = read_file_part(dds_path, nullptr, 0, 0);
   const std::int64_t dds_size64 = file_size64(dds_path);
   if (dds_size <= 0 || dds_size64 != dds_size) {
@@ -102,6 +106,20 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
   }
 
   requested_key.assign(key, strnlen(key, kMaxKeyLength));
+  // Every replacement holds the archive's lock from reading its index to
+  // writing it back, and reads the index again under it: two replacements at
+  // once would otherwise each write an index that drops the other's entry.
+  // The first data file carries the lock, as the index itself is replaced by
+  // a rename and a lock on it would not outlive the first rewrite.
+  const std::string index_file = format_text("%s.idx", base_path.c_str());
+  const std::string first_data_file = data_file_name(base_path, first_bin_number, first_bin_number);
+  const FileLock lock(first_data_file.c_str());
+  if (!lock.held()) {
+    error = format_text("cannot lock %s for the replacement", first_data_file.c_str());
+    return 0;
+  }
+  if (open(index_file.c_str()) != 1) return 0;
+
   ContentTree tree;
   const std::optional<EntryLocation> location =
       walk_to_entry(*this, tree, entry_number_of_key(requested_key.c_str()));
@@ -114,9 +132,10 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
   // file: any other offset would move it, and every later entry, into the
   // previous file.
   if (first_bin_number != -1 && location->number != 0 && location->record.offset == 0) {
-    error = format_text("entry %u begins data file %s; moving it would shift every later entry "
-                        "into the previous file",
-                        location->number, location->data_file.c_str());
+    error = format_text(
+        "entry %u begins data file %s; moving it would shift every later entry "
+        "into the previous file",
+        location->number, location->data_file.c_str());
     return 0;
   }
   // Archives open for reading only; one that may not be written is refused here.
@@ -167,7 +186,6 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
   for (IndexEntry& record : records) record = swapped_record(record, big_endian);
   // Byte order is told from the first record and the first data file's size;
   // an index that would then read in the other order is unreadable.
-  const std::string first_data_file = data_file_name(base_path, first_bin_number, first_bin_number);
   const std::int64_t first_size_after =
       first_data_file == location->data_file
           ? former_size + static_cast<std::int64_t>(rebuilt_stored)
@@ -175,31 +193,48 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
   if (first_size_after < 0 ||
       index_reads_big_endian(records[0], static_cast<std::uint64_t>(first_size_after)) !=
           (big_endian == 1)) {
-    error = format_text("entry %u would decode to more bytes than %s holds, and the archive "
-                        "would then be read in the wrong byte order",
-                        location->number, first_data_file.c_str());
+    // Say which number decides it, so the user can see why.
+    const std::uint64_t first_decoded = swapped_record(records[0], big_endian).size_uncomp;
+    error = big_endian == 0
+                ? format_text("with the new texture entry 0 would decode to %" PRIu64
+                              " bytes, more than %s holds (%" PRId64
+                              " bytes); the archive would then be read as big-endian",
+                              first_decoded, first_data_file.c_str(), first_size_after)
+                : format_text(
+                      "with the new texture entry 0's record, read little-endian, would "
+                      "no longer claim more than %s holds (%" PRId64
+                      " bytes); the archive would then be read as little-endian",
+                      first_data_file.c_str(), first_size_after);
     return 0;
   }
 
   // The payload is on disk before the index points at it; the index is
   // replaced whole, so the archive reads as before or fully as after.
-  const std::int32_t appended = write_file_part(location->data_file.c_str(), rebuilt.data(),
-                                                kAtEnd, rebuilt_stored, kOpenExisting);
+  // An undo removes only what this replacement may have appended: a file
+  // that grew further has bytes of another writer after ours, and those stay.
+  const auto undo_append = [&] {
+    const std::int64_t now = file_size64(location->data_file.c_str());
+    if (now > former_size && now <= former_size + static_cast<std::int64_t>(rebuilt_stored)) {
+      truncate_file(location->data_file.c_str(), static_cast<std::uint64_t>(former_size));
+    }
+  };
+  const std::int32_t appended = write_file_part(location->data_file.c_str(), rebuilt.data(), kAtEnd,
+                                                rebuilt_stored, kOpenExisting);
   const std::int64_t grown_size = file_size64(location->data_file.c_str());
   if (appended != static_cast<std::int32_t>(rebuilt_stored) ||
       grown_size != former_size + static_cast<std::int64_t>(rebuilt_stored) ||
       sync_file(location->data_file.c_str()) != 1) {
-    truncate_file(location->data_file.c_str(), static_cast<std::uint64_t>(former_size));
-    error = format_text("appending %u bytes to %s failed", rebuilt_stored,
-                        location->data_file.c_str());
+    undo_append();
+    error =
+        format_text("appending %u bytes to %s failed", rebuilt_stored, location->data_file.c_str());
     return 0;
   }
 
-  const std::string index_file = format_text("%s.idx", base_path.c_str());
-  if (replace_file_atomically(index_file.c_str(), records.data(),
-                              records.size() * kIndexRecordSize) != 1) {
-    truncate_file(location->data_file.c_str(), static_cast<std::uint64_t>(former_size));
-    error = format_text("writing %s failed; the archive is as it was", index_file.c_str());
+  std::string write_error;
+  if (replace_file_atomically(index_file.c_str(), records.data(), records.size() * kIndexRecordSize,
+                              &write_error) != 1) {
+    undo_append();
+    error = format_text("%s; the archive is as it was", write_error.c_str());
     return 0;
   }
   entries[location->number].offset = static_cast<std::uint64_t>(former_size);

@@ -45,7 +45,7 @@ int Archive::decode_g1m(ContentNode* parent, const std::uint8_t* payload, std::u
     *out_stored_size = length;
     return 1;
   }
-  if (!keys_equal(output_id, requested_key)) return 1;
+  if (!item_sink && !keys_equal(output_id, requested_key)) return 1;
 
   // Nothing of an earlier model may survive: its references pointed into the
   // image that is replaced here.
@@ -55,6 +55,10 @@ int Archive::decode_g1m(ContentNode* parent, const std::uint8_t* payload, std::u
   image.swap(copy);
   image_size = length;
   walk_g1m_copy(image.data(), image_size, big_endian, &model_view);
+  if (item_sink) {
+    error.clear();
+    item_sink(output_id);
+  }
   return 1;
 }
 

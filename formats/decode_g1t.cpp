@@ -25,6 +25,10 @@
 // to 7. A texture whose record or extent lies outside the payload is listed
 // but never extracted; a container whose layout does not hold together is
 // passed through a rebuild unchanged, and a replacement inside it refused.
+// A replacement DDS must match its slot's format exactly, have power-of-two
+// sides and hold every level it declares; the record then takes its dims and
+// mip count, and bytes after the last declared level are dropped.
+#include <cstdint>
 #include <cstring>
 
 #include "archive/archive.h"
@@ -61,11 +65,10 @@ constexpr std::uint8_t kExtensionPatterns[4][kExtensionSize] = {
     {0, 0, 0, 0x0C, 0, 0, 0, 0, 0, 0, 0, 0x00},
 };
 
-// The replacement DDS header fields a rebuild reads (the file is little-endian).
-constexpr std::uint64_t kDdsHeightOffset = 12;
-constexpr std::uint64_t kDdsWidthOffset = 16;
 // A side's log2 must fit a nibble of the dims byte.
 constexpr std::uint32_t kMaxDdsSideForDims = 0xFFFF;
+// The record keeps the mip count in a nibble.
+constexpr std::uint32_t kMaxMipCountInRecord = 15;
 
 constexpr const char* kUnknownFormatMessage = "pause | 隐患警告：未知的图片格式标记！";
 
@@ -230,9 +233,10 @@ bool has_extension(const ByteReader& reader, std::uint64_t record, std::uint64_t
 // Builds the DDS file of texture i into the archive's image. False when the
 // texture cannot be extracted; the image is then as it was.
 bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContainer& container,
-                     std::uint32_t i) {
+                     std::uint32_t i, const std::string& output_id) {
   std::uint64_t begin = 0, end = 0;
   if (!container.extent_inside(i, reader.size(), &begin, &end) || end - begin < kRecordSize) {
+    archive.error = format_text("texture %s lies outside its container", output_id.c_str());
     return false;
   }
   const std::uint8_t mip_byte = reader.u8_or_zero(begin + kMipByteOffset);
@@ -245,6 +249,8 @@ bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContai
   const PixelFormat* format = pixel_format_of(format_code);
   if (format == nullptr) {
     show_console_message(kUnknownFormatMessage);
+    archive.error =
+        format_text("texture %s has the unknown format code %u", output_id.c_str(), format_code);
     return false;
   }
   DdsTemplate header = *format->dds_template;
@@ -273,9 +279,19 @@ void list_and_extract(Archive& archive, ContentNode* parent, const ByteReader& r
                       const G1tContainer& container) {
   for (std::uint32_t i = 0; i < container.starts.size(); ++i) {
     const ContentNode* node = append_texture_node(parent, i);
+    if (archive.item_sink) {
+      archive.model_view.clear();  // its references point into the image
+      archive.image.clear();
+      archive.image_size = 0;
+      archive.error.clear();
+      const std::string output_id = attribute_value(node, vocab::kOutputId);
+      extract_texture(archive, reader, container, i, output_id);
+      archive.item_sink(output_id);
+      continue;
+    }
     if (!is_requested(archive, node)) continue;
     // Textures after the extracted one get no nodes in this call.
-    if (extract_texture(archive, reader, container, i)) return;
+    if (extract_texture(archive, reader, container, i, archive.requested_key)) return;
   }
 }
 
@@ -284,37 +300,95 @@ std::uint64_t replacement_file_size(const Archive& archive) {
   return archive.image_size < archive.image.size() ? archive.image_size : archive.image.size();
 }
 
-// The replacement's dims byte, or false when the archive's image is not a DDS
-// file whose sides fit the byte.
-bool replacement_dims(const Archive& archive, std::uint8_t* dims) {
+// What a replacement DDS puts into its slot: the record's dims byte and mip
+// count, and the pixel bytes of the levels it declares.
+struct Replacement {
+  std::uint8_t dims = 0;
+  std::uint8_t mip_count = 0;
+  std::uint64_t pixel_length = 0;
+};
+
+bool is_power_of_two(std::uint32_t value) {
+  return value != 0 && (value & (value - 1)) == 0;
+}
+
+// The DDS in the archive's image, checked against the slot it replaces: its
+// pixels must be laid out exactly as the slot's format code says (a DXT5 file
+// or swapped channels in an A8R8G8B8 slot would be read as garbage by the
+// game), its sides must be what the dims byte can say, and its data must hold
+// every level its header declares. False, with the reason in the archive's
+// error, otherwise.
+bool check_replacement(Archive& archive, const PixelFormat& slot, std::uint8_t slot_format_code,
+                       Replacement* out) {
   const std::uint64_t size = replacement_file_size(archive);
-  if (size < d3d9::kDdsFileHeaderSize) return false;
-  const ByteReader dds(archive.image.data(), size, 0);
-  const std::uint32_t height = dds.u32_or_zero(kDdsHeightOffset);
-  const std::uint32_t width = dds.u32_or_zero(kDdsWidthOffset);
-  if (height == 0 || width == 0 || height > kMaxDdsSideForDims || width > kMaxDdsSideForDims) {
+  if (size < d3d9::kDdsFileHeaderSize) {
+    archive.error = "the DDS file is shorter than its 128-byte header";
     return false;
   }
-  *dims =
+  d3d9::DdsFileHeader file;
+  std::memcpy(&file, archive.image.data(), sizeof file);
+  const d3d9::DdsHeader& header = file.header;
+  const d3d9::DdsPixelFormat& given = header.ddspf;
+  const d3d9::DdsPixelFormat& wanted = slot.dds_template->header.ddspf;
+  const bool same_layout =
+      slot.uncompressed
+          ? (given.dwFlags & d3d9::kDdpfRgb) != 0 && given.dwRGBBitCount == 32 &&
+                given.dwRBitMask == wanted.dwRBitMask && given.dwGBitMask == wanted.dwGBitMask &&
+                given.dwBBitMask == wanted.dwBBitMask && given.dwABitMask == wanted.dwABitMask
+          : (given.dwFlags & d3d9::kDdpfFourCc) != 0 && given.dwFourCC == wanted.dwFourCC;
+  if (!same_layout) {
+    archive.error = format_text("the DDS file's pixel format differs from texture %s's (code %u)",
+                                archive.requested_key.c_str(), slot_format_code);
+    return false;
+  }
+  const std::uint32_t width = header.dwWidth;
+  const std::uint32_t height = header.dwHeight;
+  if (width > kMaxDdsSideForDims || height > kMaxDdsSideForDims || !is_power_of_two(width) ||
+      !is_power_of_two(height)) {
+    archive.error =
+        format_text("the DDS file is %ux%u; a texture's sides are powers of two from 1 to 32768",
+                    width, height);
+    return false;
+  }
+  // A count of 0 is the DDS way of saying there is one level.
+  const std::uint32_t declared = header.dwMipMapCount > 0 ? header.dwMipMapCount : 1;
+  const std::uint32_t chain = slot.layout.levels_held(width, height, UINT64_MAX);
+  if (declared > chain || declared > kMaxMipCountInRecord) {
+    archive.error =
+        format_text("the DDS file declares %u mip levels; a %ux%u texture has at most %u", declared,
+                    width, height, chain < kMaxMipCountInRecord ? chain : kMaxMipCountInRecord);
+    return false;
+  }
+  std::uint64_t needed = 0;
+  for (std::uint32_t level = 0, w = width, h = height; level < declared; ++level) {
+    needed += slot.layout.level_size(w, h);
+    w = w > 1 ? w / 2 : 1;
+    h = h > 1 ? h / 2 : 1;
+  }
+  const std::uint64_t held = size - d3d9::kDdsFileHeaderSize;
+  if (held < needed) {
+    archive.error = format_text(
+        "the DDS file holds %llu bytes of pixels; its %ux%u header with %u mip levels needs %llu",
+        static_cast<unsigned long long>(held), width, height, declared,
+        static_cast<unsigned long long>(needed));
+    return false;
+  }
+  out->dims =
       cond_swap8(static_cast<std::uint8_t>(halvings_to_one(height) << 4 | halvings_to_one(width)),
                  archive.big_endian);
+  out->mip_count = static_cast<std::uint8_t>(declared);
+  out->pixel_length = needed;
+  // Bytes after the last declared level are no texture's: they are dropped,
+  // and the read-back compares what was stored.
+  archive.image_size = static_cast<std::uint32_t>(d3d9::kDdsFileHeaderSize + needed);
   return true;
 }
 
-// True when the replacement DDS stores its pixels the way the slot's format
-// code says; a DXT5 file put in place of an A8R8G8B8 texture would be read as
-// garbage by the game and by us, so such a replacement is refused.
-bool replacement_matches_format(const Archive& archive, const PixelFormat& format_of_slot) {
-  const PixelFormat* format = &format_of_slot;
-  if (replacement_file_size(archive) < d3d9::kDdsFileHeaderSize) return false;
-  d3d9::DdsFileHeader replacement;
-  std::memcpy(&replacement, archive.image.data(), sizeof replacement);
-  const d3d9::DdsPixelFormat& given = replacement.header.ddspf;
-  if (format->uncompressed) {
-    return (given.dwFlags & d3d9::kDdpfRgb) != 0 && given.dwRGBBitCount == 32;
-  }
-  return (given.dwFlags & d3d9::kDdpfFourCc) != 0 &&
-         given.dwFourCC == format->dds_template->header.ddspf.dwFourCC;
+// The stored mip byte with its count replaced. The count sits in the high
+// nibble, which big-endian archives store as the low one, as with dims.
+std::uint8_t with_mip_count(std::uint8_t stored, std::uint8_t count, std::uint8_t big_endian) {
+  const std::uint8_t as_read = cond_swap8(stored, big_endian);
+  return cond_swap8(static_cast<std::uint8_t>(count << 4 | (as_read & 0x0F)), big_endian);
 }
 
 void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
@@ -336,13 +410,15 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
     return;
   }
 
-  std::uint8_t target_dims = 0;
+  Replacement replacement;
   bool target_extension = false;
   std::uint64_t replacement_length = 0;
   if (target >= 0) {
     std::uint64_t begin = 0, end = 0;
     container.extent(static_cast<std::uint32_t>(target), &begin, &end);
-    if (end - begin < kRecordSize || !replacement_dims(archive, &target_dims)) {
+    if (end - begin < kRecordSize) {
+      archive.error =
+          format_text("texture %s is too short to hold its record", archive.requested_key.c_str());
       return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
     }
     const std::uint8_t format_code = reader.u8_or_zero(begin + kFormatOffset);
@@ -356,13 +432,11 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
                       archive.requested_key.c_str(), format_code);
       return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
     }
-    if (!replacement_matches_format(archive, *slot_format)) {
-      archive.error = format_text("the DDS file's pixel format differs from texture %s's (code %u)",
-                                  archive.requested_key.c_str(), format_code);
+    if (!check_replacement(archive, *slot_format, format_code, &replacement)) {
       return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
     }
     target_extension = has_extension(reader, begin, end);
-    replacement_length = replacement_file_size(archive) - d3d9::kDdsFileHeaderSize;
+    replacement_length = replacement.pixel_length;
   }
 
   // Size first, in 64 bits: the result must still fit a 32-bit payload.
@@ -397,10 +471,13 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
       position += end - begin;
       continue;
     }
-    // The stored record with the replacement's dims; mip byte and format stay.
+    // The stored record with the replacement's dims and mip count; the format
+    // and the rest stay.
     std::uint8_t record[kRecordSize];
     std::memcpy(record, payload + begin, kRecordSize);
-    record[kDimsOffset] = target_dims;
+    record[kDimsOffset] = replacement.dims;
+    record[kMipByteOffset] =
+        with_mip_count(record[kMipByteOffset], replacement.mip_count, archive.big_endian);
     writer.write_bytes(position, record, kRecordSize);
     position += kRecordSize;
     if (target_extension) {
@@ -432,6 +509,7 @@ int Archive::decode_g1t(ContentNode* parent, const std::uint8_t* payload, std::u
   const ByteReader reader(payload, length, big_endian);
   G1tContainer container;
   if (!read_container(reader, &container)) return 0;
+  if (!claim_content_nodes(container.starts.size())) return 0;
   if (is_rebuild(out_buffer, out_decoded_size, out_stored_size)) {
     rebuild(*this, parent, reader, container, out_buffer, out_decoded_size, out_stored_size);
   } else {

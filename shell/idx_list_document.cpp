@@ -8,6 +8,7 @@
 #include "archive/file_io.h"
 #include "archive/file_stream.h"
 #include "archive/limits.h"
+#include "shell/list_text_check.h"
 
 namespace korvel {
 namespace {
@@ -64,6 +65,15 @@ ListLoadResult IdxListDocument::load(const char* primary_path, const char* fallb
   // The parser's errors are the one exception we catch: a malformed list
   // must be reported with its position, not end the program.
   const std::string original(text);
+  std::string refusal;
+  std::size_t refused_at = 0;
+  if (!list_text_is_acceptable(original.data(), original.size(), &refusal, &refused_at)) {
+    document_.clear();
+    result.status = ListLoadStatus::kMalformed;
+    result.message = refusal;
+    position_of(original.c_str(), refused_at, &result.line, &result.column);
+    return result;
+  }
   try {
     document_.parse<0>(text);
   } catch (const rapidxml::parse_error& failure) {
@@ -71,10 +81,9 @@ ListLoadResult IdxListDocument::load(const char* primary_path, const char* fallb
     result.status = ListLoadStatus::kMalformed;
     result.message = failure.what();
     const char* where = failure.where<char>();
-    const std::size_t offset =
-        where != nullptr && where >= text && where <= text + original.size()
-            ? static_cast<std::size_t>(where - text)
-            : original.size();
+    const std::size_t offset = where != nullptr && where >= text && where <= text + original.size()
+                                   ? static_cast<std::size_t>(where - text)
+                                   : original.size();
     position_of(original.c_str(), offset, &result.line, &result.column);
   }
   return result;
@@ -86,11 +95,11 @@ std::string IdxListDocument::to_text() const {
   return text;
 }
 
-int IdxListDocument::save(const char* path) {
+int IdxListDocument::save(const char* path, std::string* error) {
   if (path == nullptr) return 0;
   make_dirs_for_path(path);
   const std::string text = to_text();
-  return replace_file_atomically(path, text.data(), text.size());
+  return replace_file_atomically(path, text.data(), text.size(), error);
 }
 
 void set_attribute_text(ListNode* node, const char* name, const std::string& utf8) {

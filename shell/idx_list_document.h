@@ -22,13 +22,13 @@ enum class ListLoadStatus {
 
 struct ListLoadResult {
   ListLoadStatus status = ListLoadStatus::kLoaded;
-  std::string path;     // the file that was read; empty when neither had content
+  std::string path;  // the file that was read; empty when neither had content
   bool from_fallback = false;
   // The primary file holds bytes that could not be read (it cannot be opened
   // for reading and writing, or is too large): saving would replace them.
   bool primary_unreadable = false;
-  std::string message;  // the parser's message, when malformed
-  std::size_t line = 0;    // 1-based position of the fault, when malformed
+  std::string message;   // the parser's message, when malformed
+  std::size_t line = 0;  // 1-based position of the fault, when malformed
   std::size_t column = 0;
 };
 
@@ -44,8 +44,9 @@ class IdxListDocument {
   ListLoadResult load(const char* primary_path, const char* fallback_path);
 
   // Writes the declaration and the document on one line, through a temporary
-  // file renamed over the old one. 1 on success, 0 when nothing was written.
-  int save(const char* path);
+  // file renamed over the old one (over a link's target, keeping the link).
+  // 1 on success, 0 when nothing was written; error, when given, says why.
+  int save(const char* path, std::string* error = nullptr);
 
   // The document printed as save writes it.
   std::string to_text() const;

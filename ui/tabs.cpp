@@ -46,9 +46,14 @@ bool tabs::select_tab(HELEMENT tabs_element, HELEMENT tab) {
   const dom::element new_tab(tab);
   if ((new_tab.get_state() & engine::STATE_CURRENT) != 0) return true;
 
+  // A tab naming no panel must not reach the selector as an empty name, which
+  // would find a panel whose name is empty.
+  const char16_t* panel_name = new_tab.get_attribute("panel");
+  if (panel_name == nullptr) return true;
+
   const dom::element old_panel(root.find_first(kExpandedPanel));
   const dom::element old_tab(root.find_first(kCurrentTab));
-  const dom::element new_panel(root.find_first(kPanelByName, new_tab.get_attribute("panel")));
+  const dom::element new_panel(root.find_first(kPanelByName, panel_name));
   if (!new_panel.is_valid() || !new_tab.is_valid()) return true;
 
   if (old_panel.is_valid()) {
@@ -103,7 +108,10 @@ bool tabs::select_tab_by(HELEMENT tabs_element, HELEMENT current_tab, int step) 
 void tabs::element_attached(HELEMENT he) {
   const dom::element root(he);
   const dom::element tab(root.find_first(kSelectedTab));
-  const dom::element panel(root.find_first(kPanelByName, tab.get_attribute("panel")));
+  // No selected tab: nothing to show, and no empty name to look a panel up by.
+  const char16_t* panel_name = tab.get_attribute("panel");
+  if (panel_name == nullptr) return;
+  const dom::element panel(root.find_first(kPanelByName, panel_name));
   if (!panel.is_valid()) return;
   const dom::element strip(tab.parent());
   strip.set_state(engine::STATE_CURRENT, 0, true);
@@ -156,11 +164,11 @@ bool tabs::script_call(HELEMENT he, const char* method_name, engine::UINT argc, 
   }
   engine::LPCWSTR chars = nullptr;
   engine::UINT length = 0;
-  // A value that is not a text selects by the empty name, which finds nothing.
-  SharedWideString panel_name;
-  if (engine::ValueStringData(&argv[0], &chars, &length) == engine::HV_OK) {
-    panel_name = SharedWideString(chars, length);
+  // A value that is not a text, or an empty one, names no tab: nothing changes.
+  if (engine::ValueStringData(&argv[0], &chars, &length) != engine::HV_OK || length == 0) {
+    return true;
   }
+  SharedWideString panel_name(chars, length);
   const dom::element root(he);
   const dom::element tab(root.find_first(kTabByPanel, panel_name.c_str()));
   if (tab.is_valid()) select_tab(he, tab);

@@ -6,6 +6,7 @@
 
 #include "archive/archive.h"
 #include "archive/entry_walk.h"
+#include "archive/file_io.h"
 #include "tests/support/fixture_archives.h"
 #include "tests/support/temp_dir.h"
 
@@ -38,6 +39,9 @@ TEST(ArchiveOpen, RefusesWhatItCannotRead) {
   test::write_bytes(dir.file("odd.bin"), {});
   test::write_bytes(dir.file("nodata.idx"), {});
   test::write_bytes(dir.file("noext"), {});
+  test::write_bytes(dir.file("huge.bin"), {});
+  test::write_bytes(dir.file("huge.idx"), {});
+  ASSERT_EQ(truncate_file(dir.file("huge.idx").c_str(), 32ull * (kMaxIndexRecords + 1)), 1);
   struct Case {
     std::string path;
     const char* reason;
@@ -46,6 +50,7 @@ TEST(ArchiveOpen, RefusesWhatItCannotRead) {
       {dir.file("nodata.idx"), "no data file"},
       {dir.file("missing.idx"), "no index file"},
       {dir.file("noext"), "has no extension"},
+      {dir.file("huge.idx"), "the index holds 1048577 records, more than the 1048576"},
   };
   for (const Case& c : cases) {
     Archive archive;

@@ -141,6 +141,23 @@ TEST(ReplaceFileAtomically, WritesWholeFileOrNothing) {
   EXPECT_EQ(replace_file_atomically((dir.path() + "/no/such/dir/x").c_str(), data, 2), 0);
 }
 
+TEST(FilePrimitives, RefuseFilesThatAreNotRegularAtOnce) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0644), 0);
+  ::mkdir(dir.file("folder").c_str(), 0755);
+  for (const char* name : {"fifo", "folder", "/dev/zero"}) {
+    const std::string path = name[0] == '/' ? name : dir.file(name);
+    std::uint8_t byte = 0;
+    EXPECT_TRUE(is_special_file(path.c_str())) << name;
+    EXPECT_EQ(read_file_part(path.c_str(), nullptr, 0, 0), -1) << name;
+    EXPECT_EQ(read_file_part(path.c_str(), &byte, 0, 1), -1) << name;
+    EXPECT_EQ(write_file_part(path.c_str(), &byte, kAtEnd, 1, kOpenExisting), -1) << name;
+    FileStream stream;
+    EXPECT_EQ(stream.open(path.c_str(), 16), 0) << name;
+  }
+  EXPECT_FALSE(is_special_file(dir.file("missing").c_str()));
+}
+
 TEST(ByteOrder, SwapsOnlyWithFlagOne) {
   EXPECT_EQ(cond_swap32(0x11223344u, 1), 0x44332211u);
   EXPECT_EQ(cond_swap8(0xAB, 1), 0xBA);

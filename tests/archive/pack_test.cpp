@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive.h"
 #include "archive/decode_pack.h"
 #include "tests/support/container_laws.h"
 #include "tools/forge/pack_writer.h"
@@ -125,6 +126,43 @@ TEST(PackDecoding, LaterItemsAreHandedOnWithTheirSizeRoundedUpToFour) {
   const std::string tree_0 =
       test::content_tree_of(as_item_0.data(), static_cast<std::uint32_t>(as_item_0.size()), 0);
   EXPECT_EQ(tree_0.find("<pack number=\"0\">\n\t\t<pack"), std::string::npos) << tree_0;
+}
+
+// A few bytes of pack table can name millions of items: the tree nodes of one
+// entry are bounded, across nesting too, and what lies past the bound is
+// shown as unknown with the reason.
+TEST(PackDecoding, TreeNodesAreBoundedAcrossNestedPacks) {
+  const Bytes inner = forge::pack_of({Bytes(4, 'a'), Bytes(4, 'b'), Bytes(4, 'c')}, false);
+  struct Case {
+    const char* name;
+    Bytes payload;
+    std::size_t packs;  // pack elements in the tree
+  } cases[] = {
+      {"seven items", forge::pack_of(std::vector<Bytes>(7, Bytes(4, 'x')), false), 0},
+      {"three packs of three", forge::pack_of({inner, inner, inner}, false), 3 + 3},
+  };
+  for (const Case& c : cases) {
+    Archive archive;
+    archive.max_content_nodes = 12;
+    ContentTree tree;
+    ContentNode* root = tree.allocate_node(rapidxml::node_element, "root");
+    tree.append_node(root);
+    const ByteBuffer payload =
+        make_payload_buffer(c.payload.data(), static_cast<std::uint32_t>(c.payload.size()));
+    archive.dispatch_content(root, payload.data(), static_cast<std::uint32_t>(c.payload.size()));
+    std::size_t packs = 0;
+    std::vector<const ContentNode*> pending = {root};
+    while (!pending.empty()) {
+      const ContentNode* node = pending.back();
+      pending.pop_back();
+      for (const ContentNode* child = node->first_node(); child; child = child->next_sibling()) {
+        if (std::string(child->name()) == "pack") ++packs;
+        pending.push_back(child);
+      }
+    }
+    EXPECT_EQ(packs, c.packs) << c.name;
+    EXPECT_NE(archive.error.find("more than 12 items"), std::string::npos) << archive.error;
+  }
 }
 
 }  // namespace

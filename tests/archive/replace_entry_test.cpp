@@ -2,7 +2,13 @@
 // must end exactly as expected, or exactly as they were.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -21,15 +27,18 @@ using Bytes = std::vector<std::uint8_t>;
 // An archive whose entry 1 is a G1T of two textures; texture 1's pixels come
 // from `seed`, so two archives that differ only there differ only in those
 // pixels. Entry 1 sits in its own data file when `series` is set.
-std::string g1t_archive(bool big_endian, bool series, int seed, const char* expect_name) {
+std::string g1t_archive(bool big_endian, bool series, int seed, const char* expect_name,
+                        int first_seed = 1) {
   const std::string order = big_endian ? "true" : "false";
   const std::string second_file = series ? R"("file": 1, "offset": 0, )" : "";
-  return std::string(R"({"name": "a", "big_endian": )") + order +
-         R"(, "series": )" + (series ? "true" : "false") + R"(, "entries": [
+  return std::string(R"({"name": "a", "big_endian": )") + order + R"(, "series": )" +
+         (series ? "true" : "false") + R"(, "entries": [
       {"payload": {"text": "first entry"}, "offset": 0},
-      {)" + second_file + R"("payload": {"g1t": {"magic": "G1TG", "header_extra": "0A0B0C0D",
+      {)" +
+         second_file + R"("payload": {"g1t": {"magic": "G1TG", "header_extra": "0A0B0C0D",
          "global_data": "0000000100000000", "textures": [
-         {"format": 8, "width": 16, "height": 16, "levels": 3, "seed": 1, "expect": "t0"},
+         {"format": 8, "width": 16, "height": 16, "levels": 3, "seed": )" +
+         std::to_string(first_seed) + R"(, "expect": "t0"},
          {"format": 0, "width": 8, "height": 4, "levels": 1, "seed": )" +
          std::to_string(seed) + R"(, "expect": ")" + expect_name + R"("}]}}},
       {"empty": true},
@@ -95,8 +104,9 @@ TEST(ReplaceEntry, LeavesTheFilesExactlyAsExpectedInBothByteOrders) {
     const Bytes wanted_data = read_bytes(wanted.file("a.bin"));
     const std::uint64_t wanted_offset = record_field(wanted_index, 1, 0, big_endian);
     const std::uint64_t wanted_size = record_field(wanted_index, 1, 2, big_endian);
-    const Bytes wanted_payload(wanted_data.begin() + static_cast<long>(wanted_offset),
-                               wanted_data.begin() + static_cast<long>(wanted_offset + wanted_size));
+    const Bytes wanted_payload(
+        wanted_data.begin() + static_cast<long>(wanted_offset),
+        wanted_data.begin() + static_cast<long>(wanted_offset + wanted_size));
 
     ASSERT_EQ(replace(dir, kTexture1, wanted.file("expected/new.dds")), 1) << big_endian;
     const Snapshot after = snapshot(dir);
@@ -180,19 +190,21 @@ TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
   TempDir dir;
   test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
   test::write_bytes(dir.file("empty.dds"), {});
+  ASSERT_EQ(::mkfifo(dir.file("fifo.dds").c_str(), 0644), 0);
   const Snapshot before = snapshot(dir);
   struct Case {
     std::string key;
     std::string dds;
     int result;
   } cases[] = {
-      {kTexture1, dir.file("expected/t1.dds"), 2},  // its own extracted DDS
+      {kTexture1, dir.file("expected/t1.dds"), 2},             // its own extracted DDS
       {".\\00000001\\7.dds", dir.file("expected/t1.dds"), 2},  // matches no texture
       {".\\00000002\\0.dds", dir.file("expected/t1.dds"), 0},  // empty entry
       {".\\00000009\\0.dds", dir.file("expected/t1.dds"), 0},  // no such entry
       {kTexture1, dir.file("empty.dds"), 0},
       {kTexture1, dir.file("missing.dds"), 0},
-      {kTexture1, dir.file("a.idx"), 0},  // not a DDS file
+      {kTexture1, dir.file("a.idx"), 0},     // not a DDS file
+      {kTexture1, dir.file("fifo.dds"), 0},  // refused at once, not waited on
   };
   for (const Case& c : cases) {
     Archive archive;
@@ -211,11 +223,32 @@ TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
             read_bytes(dir.file("expected/t1.dds")));
   EXPECT_EQ(archive.replace_entry(nullptr, "x"), 0);
   EXPECT_EQ(archive.replace_entry("1", nullptr), 0);
+  EXPECT_EQ(archive.replace_entry(kTexture1, dir.file("fifo.dds").c_str()), 0);
+  EXPECT_NE(archive.error.find("not a regular file"), std::string::npos) << archive.error;
+  // A read-only archive is refused by that name, whoever runs it.
+  for (const char* name : {"a.idx", "a.bin"}) {
+    ::chmod(dir.file(name).c_str(), 0444);
+    EXPECT_EQ(archive.replace_entry(kTexture1, dir.file("expected/t1.dds").c_str()), 0);
+    EXPECT_NE(archive.error.find(dir.file(name) + " is read-only"), std::string::npos)
+        << archive.error;
+    ::chmod(dir.file(name).c_str(), 0644);
+  }
+  // The archive's own files, too.
+  ::rename(dir.file("a.idx").c_str(), dir.file("b.idx").c_str());
+  ASSERT_EQ(::mkfifo(dir.file("a.idx").c_str(), 0644), 0);
+  EXPECT_EQ(archive.open(dir.file("a.idx").c_str()), 0);
+  EXPECT_NE(archive.error.find("a.idx is not a regular file"), std::string::npos) << archive.error;
+  ::rename(dir.file("b.idx").c_str(), dir.file("c.idx").c_str());
+  ASSERT_EQ(::mkfifo(dir.file("c.bin").c_str(), 0644), 0);
+  EXPECT_EQ(archive.open(dir.file("c.idx").c_str()), 0);
+  EXPECT_NE(archive.error.find("c.bin is not a regular file"), std::string::npos) << archive.error;
 }
 
 // Every write step fails in turn; the archive must read as before each time.
 std::string g_failing_operation;
-bool fail_chosen(const char* operation, const char*) { return g_failing_operation == operation; }
+bool fail_chosen(const char* operation, const char*) {
+  return g_failing_operation == operation;
+}
 
 TEST(ReplaceEntry, AFailureAtAnyWriteLeavesTheArchiveAsItWas) {
   TempDir wanted;
@@ -243,7 +276,8 @@ TEST(ReplaceEntry, AFailureAtAnyWriteLeavesTheArchiveAsItWas) {
   test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
   const Snapshot before = snapshot(dir);
   static const std::set<std::string> kBoth = {"replace.rename", "truncate"};
-  set_write_fault_hook([](const char* operation, const char*) { return kBoth.count(operation) > 0; });
+  set_write_fault_hook(
+      [](const char* operation, const char*) { return kBoth.count(operation) > 0; });
   EXPECT_EQ(replace(dir, kTexture1, wanted.file("expected/new.dds")), 0);
   set_write_fault_hook(nullptr);
   EXPECT_EQ(read_bytes(dir.file("a.idx")), before.index);
@@ -252,6 +286,88 @@ TEST(ReplaceEntry, AFailureAtAnyWriteLeavesTheArchiveAsItWas) {
   ASSERT_EQ(reader.load_entry(kTexture1), 1);
   EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size),
             read_bytes(dir.file("expected/t1.dds")));
+
+  // Bytes another writer appended after ours are not the undo's to remove.
+  TempDir shared;
+  test::write_independent_archive(shared.path(), g1t_archive(false, false, 2, "t1"));
+  static std::string foreign_file;
+  foreign_file = shared.file("a.bin");
+  set_write_fault_hook([](const char* operation, const char*) {
+    if (std::strcmp(operation, "replace.rename") != 0) return false;
+    test::run_command("printf foreign >> '" + foreign_file + "'");
+    return true;
+  });
+  EXPECT_EQ(replace(shared, kTexture1, wanted.file("expected/new.dds")), 0);
+  set_write_fault_hook(nullptr);
+  const Bytes data = read_bytes(shared.file("a.bin"));
+  EXPECT_EQ(std::string(data.end() - 7, data.end()), "foreign");
+}
+
+TEST(ReplaceEntry, ReachesTheRealIndexThroughLinksAndUnderLongNames) {
+  TempDir wanted;
+  test::write_independent_archive(wanted.path(), g1t_archive(false, false, 77, "new"));
+  const Bytes new_dds = read_bytes(wanted.file("expected/new.dds"));
+  const std::string long_name(250, 'n');
+  for (const bool through_links : {true, false}) {
+    TempDir dir;
+    test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
+    std::string index = dir.file("a.idx");
+    if (through_links) {
+      ::mkdir(dir.file("elsewhere").c_str(), 0755);
+      for (const char* name : {"a.idx", "a.bin"}) {
+        ::symlink((std::string("../") + name).c_str(),
+                  dir.file(std::string("elsewhere/") + name).c_str());
+      }
+      index = dir.file("elsewhere/a.idx");
+    } else {
+      // Names near the file-name limit leave no room for a temporary name made from them.
+      index = dir.file(long_name + ".idx");
+      ::rename(dir.file("a.idx").c_str(), index.c_str());
+      ::rename(dir.file("a.bin").c_str(), dir.file(long_name + ".bin").c_str());
+    }
+    Archive archive;
+    ASSERT_EQ(archive.open(index.c_str()), 1);
+    EXPECT_EQ(archive.replace_entry(kTexture1, wanted.file("expected/new.dds").c_str()), 1)
+        << archive.error;
+    struct stat status {};
+    ::lstat(index.c_str(), &status);
+    EXPECT_EQ(S_ISLNK(status.st_mode), through_links);
+    Archive reader;
+    ASSERT_EQ(reader.open(through_links ? dir.file("a.idx").c_str() : index.c_str()), 1);
+    ASSERT_EQ(reader.load_entry(kTexture1), 1);
+    EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size), new_dds);
+  }
+}
+
+TEST(ReplaceEntry, ReplacementsAtOnceWaitForEachOtherAndKeepEachOthersWork) {
+  TempDir dir, new_first, new_second;
+  test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
+  test::write_independent_archive(new_first.path(), g1t_archive(false, false, 2, "t1", 55));
+  test::write_independent_archive(new_second.path(), g1t_archive(false, false, 77, "new"));
+  const std::string first_dds = new_first.file("expected/t0.dds");
+  const std::string second_dds = new_second.file("expected/new.dds");
+  Archive first, second;
+  ASSERT_EQ(first.open(dir.file("a.idx").c_str()), 1);
+  ASSERT_EQ(second.open(dir.file("a.idx").c_str()), 1);
+  // While another writer holds the archive, a replacement waits for it.
+  std::optional<FileLock> other(std::in_place, dir.file("a.bin").c_str());
+  ASSERT_TRUE(other->held());
+  auto pending = std::async(std::launch::async,
+                            [&] { return second.replace_entry(kTexture1, second_dds.c_str()); });
+  EXPECT_EQ(pending.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  other.reset();
+  EXPECT_EQ(pending.get(), 1) << second.error;
+  // Opened before that replacement, the next one still builds on it.
+  EXPECT_EQ(first.replace_entry(".\\00000001\\0.dds", first_dds.c_str()), 1) << first.error;
+  Archive reader;
+  reader.open(dir.file("a.idx").c_str());
+  for (const auto& [key, dds] :
+       {std::pair{".\\00000001\\0.dds", first_dds}, std::pair{kTexture1, second_dds}}) {
+    ASSERT_EQ(reader.load_entry(key), 1) << key;
+    EXPECT_EQ(Bytes(reader.image.begin(), reader.image.begin() + reader.image_size),
+              read_bytes(dds))
+        << key;
+  }
 }
 
 TEST(ReplaceEntry, RefusesWhatWouldCorruptTheArchive) {
@@ -320,7 +436,12 @@ TEST(ReplaceEntry, NeverChangesTheByteOrderTheArchiveIsReadWith) {
     const Snapshot before = snapshot(dir);
 
     const char* key = ".\\00000000\\0\\0.dds";
-    const int result = replace(dir, key, dir.file("large.dds"));
+    Archive replacing;
+    ASSERT_EQ(replacing.open(dir.file("a.idx").c_str()), 1);
+    const int result = replacing.replace_entry(key, dir.file("large.dds").c_str());
+    if (result == 0) {
+      EXPECT_NE(replacing.error.find("read as big-endian"), std::string::npos) << replacing.error;
+    }
     // Big-endian records read little-endian are huge whatever they hold, so
     // only the little-endian archive has to refuse.
     EXPECT_EQ(result, big_endian ? 1 : 0);

@@ -1,6 +1,8 @@
 // Rebuilding a G1T container with one texture replaced by a DDS file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/formats/g1t_harness.h"
 #include "tools/forge/g1t_writer.h"
 
@@ -81,47 +83,95 @@ TEST(G1tRebuild, ExtractThenReplaceIsTheIdentity) {
   }
 }
 
+// How the slot's format lays out one level.
+d3d9::DdsLayout layout_of(std::uint8_t format_code) {
+  return format_code == forge::kG1tDxt1   ? d3d9::kLayoutDxt1
+         : format_code == forge::kG1tDxt3 ? d3d9::kLayoutDxt3
+         : format_code == forge::kG1tDxt5 ? d3d9::kLayoutDxt5
+                                          : d3d9::kLayoutA8R8G8B8;
+}
+
 TEST(G1tRebuild, DimsByteFromTheReplacementHeader) {
   struct Case {
     std::uint32_t width, height;
     bool big_endian;
     std::uint8_t dims;
   } cases[] = {
-      {256, 128, false, 0x78}, {256, 128, true, 0x87},
-      {1, 1, false, 0x00},     {300, 100, false, 0x68},  // not powers of two: the next lower power
-      {65535, 2, false, 0x1F}, {2, 65535, true, 0x1F},
+      {256, 128, false, 0x78}, {256, 128, true, 0x87}, {1, 1, false, 0x00},
+      {32768, 2, false, 0x1F}, {2, 32768, true, 0x1F},
   };
   for (const Case& c : cases) {
     RawG1t g1t;
     g1t.big_endian = c.big_endian;
-    g1t.textures = {raw_texture(0x10, 6, 0x22, Bytes(8, 1))};
+    g1t.textures = {raw_texture(c.big_endian ? 0x01 : 0x10, 6, 0x22, Bytes(8, 1))};
+    const Bytes pixels(d3d9::kLayoutDxt1.level_size(c.width, c.height), 2);
     const G1tRun run = run_g1t(g1t.bytes(), c.big_endian, texture_id(0),
-                               replacement_dds(c.width, c.height, Bytes(8, 2)));
+                               replacement_dds(c.width, c.height, pixels));
     ASSERT_FALSE(run.rebuild_failed);
     const std::size_t record = g1t.table_offset() + 4;
     EXPECT_EQ(run.rebuilt.at(record + 2), c.dims) << c.width << "x" << c.height;
-    EXPECT_EQ(run.rebuilt.at(record + 0), 0x10) << "mip byte kept";
+    EXPECT_EQ(run.rebuilt.at(record + 0), c.big_endian ? 0x01 : 0x10) << "one level";
     EXPECT_EQ(run.rebuilt.at(record + 1), 6) << "format kept";
   }
 }
 
-// A replacement whose dims byte would be undefined refuses instead.
+// The record's mip count comes from the levels the replacement declares, and
+// bytes after its last level are not stored.
+TEST(G1tRebuild, MipCountFromTheReplacementAndNothingAfterItsLastLevel) {
+  for (const bool big_endian : {false, true}) {
+    const Bytes payload =
+        forge::write_g1t(mixed_container(true), big_endian);  // 0: 32x16, 3 levels
+    for (const std::uint32_t levels : {1u, 2u, 6u}) {
+      std::uint64_t held = 0;
+      for (std::uint32_t i = 0; i < levels; ++i) {
+        held += d3d9::kLayoutDxt1.level_size(32 >> i, std::max(16u >> i, 1u));
+      }
+      Bytes dds = replacement_dds(32, 16, counting_bytes(held + 16, 0x21));
+      RawG1t::patch(dds, 28, levels, false);
+      const G1tRun run = run_g1t(payload, big_endian, texture_id(0), dds);
+      ASSERT_FALSE(run.rebuild_failed) << levels;
+      const G1tRun again = run_g1t(run.rebuilt, big_endian, texture_id(0));
+      EXPECT_EQ(le32(again.image, 28), levels) << levels << " be " << big_endian;
+      EXPECT_EQ(again.image.size(), 128 + held) << levels;
+    }
+  }
+}
+
+// A replacement whose dims byte would be undefined, or whose data do not hold
+// what its header declares in the slot's layout, refuses instead.
 TEST(G1tRebuild, UnusableReplacementFails) {
+  const auto with_field = [](Bytes dds, std::size_t offset, std::uint32_t value) {
+    RawG1t::patch(dds, offset, value, false);
+    return dds;
+  };
+  const std::uint8_t kDxt5 = forge::kG1tDxt5, kArgb = forge::kG1tArgb;
   struct Case {
     const char* name;
+    int target;  // 1: A8R8G8B8 8x4; 2: DXT5 16x16
     Bytes replacement;
   } cases[] = {
-      {"empty file", {}},
-      {"127 bytes", Bytes(127, 0)},
-      {"width 0", replacement_dds(0, 4, Bytes(8, 0))},
-      {"height 0", replacement_dds(4, 0, Bytes(8, 0))},
-      {"width 65536", replacement_dds(65536, 4, Bytes(8, 0))},
-      {"height 65536", replacement_dds(4, 65536, Bytes(8, 0))},
-      {"height 2^31", replacement_dds(4, 0x80000000u, Bytes(8, 0))},
+      {"empty file", 2, {}},
+      {"127 bytes", 2, Bytes(127, 0)},
+      {"width 0", 2, replacement_dds(0, 4, Bytes(16, 0), kDxt5)},
+      {"height 0", 2, replacement_dds(4, 0, Bytes(16, 0), kDxt5)},
+      {"width 65536", 2, replacement_dds(65536, 4, Bytes(16, 0), kDxt5)},
+      {"height 65536", 2, replacement_dds(4, 65536, Bytes(16, 0), kDxt5)},
+      {"height 2^31", 2, replacement_dds(4, 0x80000000u, Bytes(16, 0), kDxt5)},
+      {"not a power of two", 2, replacement_dds(12, 16, Bytes(4096, 0), kDxt5)},
+      {"header alone", 2, replacement_dds(16, 16, {}, kDxt5)},
+      {"16 bytes under 256x256", 2, replacement_dds(256, 256, Bytes(16, 0), kDxt5)},
+      {"32768x32768 over 64 bytes", 2, replacement_dds(32768, 32768, Bytes(64, 0), kDxt5)},
+      {"5 levels declared, 1 held", 2,
+       with_field(replacement_dds(16, 16, Bytes(256, 0), kDxt5), 28, 5)},
+      {"6 levels of 16x16", 2, with_field(replacement_dds(16, 16, Bytes(4096, 0), kDxt5), 28, 6)},
+      {"24-bit pixels under a 32-bit header", 1, replacement_dds(8, 4, Bytes(8 * 4 * 3, 0), kArgb)},
+      {"A8B8G8R8 masks", 1,
+       with_field(with_field(replacement_dds(8, 4, Bytes(128, 0), kArgb), 92, 0xFF), 100,
+                  0xFF0000)},
   };
   const Bytes payload = forge::write_g1t(mixed_container(true), false);
   for (const Case& c : cases) {
-    const G1tRun run = run_g1t(payload, false, texture_id(2), c.replacement);
+    const G1tRun run = run_g1t(payload, false, texture_id(c.target), c.replacement);
     EXPECT_EQ(run.result, 1) << c.name;
     EXPECT_TRUE(run.rebuild_failed) << c.name;
     EXPECT_EQ(run.rebuilt_buffer_size, 0u) << c.name;
@@ -151,7 +201,7 @@ TEST(G1tRebuild, ReplacementOfAnotherPixelFormatFails) {
   };
   for (const Case& c : cases) {
     const G1tRun run = run_g1t(payload, false, texture_id(c.target),
-                               replacement_dds(4, 4, Bytes(16, 1), c.given_format));
+                               replacement_dds(4, 4, Bytes(64, 1), c.given_format));
     EXPECT_EQ(run.rebuild_failed, !c.accepted) << c.target << " given " << int{c.given_format};
   }
 }
@@ -179,11 +229,14 @@ TEST(G1tRebuild, ResizedTextureKeepsTheContainerConsistent) {
     const ForgeG1t forged = mixed_container(true);
     const Bytes payload = forge::write_g1t(forged, big_endian);
     for (int target = 0; target < 4; ++target) {
-      for (const std::size_t new_pixels : {std::size_t{0}, std::size_t{4}, std::size_t{4096}}) {
+      const d3d9::DdsLayout layout = layout_of(forged.textures[target].format);
+      for (const std::uint32_t levels : {1u, 2u}) {
+        const std::size_t new_pixels =
+            layout.level_size(64, 32) + (levels == 2 ? layout.level_size(32, 16) : 0);
         const Bytes pixels = counting_bytes(new_pixels, 0x61);
-        const G1tRun run =
-            run_g1t(payload, big_endian, texture_id(target),
-                    replacement_dds(64, 32, pixels, forged.textures[target].format));
+        Bytes dds = replacement_dds(64, 32, pixels, forged.textures[target].format);
+        RawG1t::patch(dds, 28, levels, false);
+        const G1tRun run = run_g1t(payload, big_endian, texture_id(target), dds);
         ASSERT_FALSE(run.rebuild_failed);
         const Bytes& rebuilt = run.rebuilt;
         std::uint32_t total_size = le32(rebuilt, 8);

@@ -1,5 +1,10 @@
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include "archive/file_io.h"
 #include "shell/idx_list_document.h"
@@ -43,8 +48,7 @@ TEST(IdxListDocument, WritesBackInItsOwnForm) {
        "content=\"g1tg.html\">T</c>\n\t</b>\n</xml_root>\n",
        decl + "<xml_root><a>One</a><b><c output_id=\".\\00000001\\0.dds\" "
               "content=\"g1tg.html\">T</c></b></xml_root>"},
-      {"line breaks inside a label stay",
-       "<xml_root><a>\n  two words\n</a></xml_root>",
+      {"line breaks inside a label stay", "<xml_root><a>\n  two words\n</a></xml_root>",
        decl + "<xml_root><a>\n  two words\n</a></xml_root>"},
       {"entities are read and written back",
        "<xml_root><a>Fish &amp; Chips &#x4E2D;&#20013;</a></xml_root>",
@@ -108,6 +112,16 @@ TEST(IdxListDocument, MalformedInputIsReportedWithItsPosition) {
       {"<xml_root>\n\n<a b></a></xml_root>", "expected =", 3},
       {"<xml_root><a>", "unexpected end of data", 1},
       {"hello", "expected <", 1},
+      // Refused before the recursive parser runs out of stack.
+      {"<xml_root>\n" +
+           [] {
+             std::string deep;
+             for (int i = 0; i < 50000; ++i) deep += "<a>";
+             return deep;
+           }(),
+       "elements nested deeper than 256", 2},
+      {"<xml_root>\n<a>x</a>\n<b>&#0;</b></xml_root>", "character reference to NUL", 3},
+      {"<xml_root><a x='&#x000;'/></xml_root>", "character reference to NUL", 1},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -123,6 +137,12 @@ TEST(IdxListDocument, MalformedInputIsReportedWithItsPosition) {
     EXPECT_EQ(result.path, dir.file("bad.xml"));
     EXPECT_EQ(list.root(), nullptr);
   }
+  // Deep but within the limit, and a NUL reference only inside a comment, load.
+  std::string within = "<xml_root><!-- &#0; -->";
+  for (int i = 0; i < 255; ++i) within += "<a x='>'>";
+  within += "<b/>";
+  for (int i = 0; i < 255; ++i) within += "</a>";
+  EXPECT_NE(round_trip(within + "</xml_root>").find("<b/>"), std::string::npos);
 }
 
 TEST(IdxListDocument, SaveOverReadOnlyFileAndNeverTruncates) {
@@ -141,6 +161,53 @@ TEST(IdxListDocument, SaveOverReadOnlyFileAndNeverTruncates) {
     EXPECT_EQ(read_text(path), std::string(kListDeclaration) + "<xml_root><a>x</a></xml_root>");
   }
   ::chmod(dir.path().c_str(), 0755);
+}
+
+// Names in a folder, for finding a temporary file left behind.
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* listing = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(listing)) {
+      if (entry->d_name[0] != '.' || std::strlen(entry->d_name) > 2) names.push_back(entry->d_name);
+    }
+    ::closedir(listing);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(IdxListDocument, SavesThroughSymbolicLinksAndKeepsThem) {
+  const std::string saved = std::string(kListDeclaration) + "<xml_root><a>new</a></xml_root>";
+  struct Case {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> links;  // link, what it points to
+  } cases[] = {
+      {"one link, relative", {{"korvel.xml", "lists/real.xml"}}},
+      {"two links", {{"korvel.xml", "middle.xml"}, {"middle.xml", "lists/real.xml"}}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    ::mkdir(dir.file("lists").c_str(), 0755);
+    write_text(dir.file("lists/real.xml"), "<xml_root><a>old</a></xml_root>");
+    for (const auto& [link, target] : c.links) ::symlink(target, dir.file(link).c_str());
+    IdxListDocument list;
+    list.load(dir.file("korvel.xml").c_str(), nullptr);
+    set_value_text(list.root()->first_node("a")->first_node(), "new");
+    ASSERT_EQ(list.save(dir.file("korvel.xml").c_str()), 1) << c.name;
+    EXPECT_EQ(read_text(dir.file("lists/real.xml")), saved) << c.name;
+    struct stat status {};
+    EXPECT_EQ(::lstat(dir.file("korvel.xml").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode)) << c.name;
+    EXPECT_EQ(names_in(dir.file("lists")), std::vector<std::string>{"real.xml"}) << c.name;
+  }
+  // A link that leads nowhere is a failure that names where it leads.
+  TempDir dir;
+  ::symlink("gone/real.xml", dir.file("korvel.xml").c_str());
+  IdxListDocument list;
+  std::string error;
+  EXPECT_EQ(list.save(dir.file("korvel.xml").c_str(), &error), 0);
+  EXPECT_NE(error.find(dir.path() + "/gone/real.xml"), std::string::npos) << error;
+  EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"korvel.xml"});
 }
 
 }  // namespace

@@ -3,12 +3,17 @@
 
 #include <sstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "archive/archive.h"
+#include "archive/console_message.h"
 #include "platform/d3d9/dds_decode.h"
 #include "tests/support/temp_dir.h"
 #include "tools/cli/cli.h"
 #include "tools/forge/g1t_writer.h"
 #include "tools/forge/samples.h"
+#include "tools/forge/zlib_stream_writer.h"
 
 namespace korvel::test {
 namespace {
@@ -156,8 +161,70 @@ TEST(CliExtractAll, FailuresAreNamedAndCounted) {
   for (const char* id : {".\\00000000\\1.dds", ".\\00000001\\1.dds", ".\\00000001\\2.dds"}) {
     EXPECT_NE(run.err.find(id), std::string::npos) << id << " in " << run.err;
   }
+  // Each says what is wrong, in extract as in extract-all.
+  for (const auto& [id, reason] : {std::pair{".\\00000000\\1.dds", "has the unknown format code 3"},
+                                   std::pair{".\\00000001\\2.dds", "lies outside its container"}}) {
+    EXPECT_NE(run.err.find(std::string(id) + ": not extracted (texture " + id + " " + reason),
+              std::string::npos)
+        << run.err;
+    const CliRun single =
+        cli({"extract", directory.file("mixed.idx"), id, directory.file("one.dds")});
+    EXPECT_NE(single.err.find(reason), std::string::npos) << single.err;
+  }
   EXPECT_FALSE(read_bytes(directory.file("out/00000000_2.dds")).empty());
   EXPECT_TRUE(read_bytes(directory.file("out/00000000_1.dds")).empty());
+}
+
+int g_console_messages = 0;
+
+// An entry is decoded once for all its textures: a damaged zlib stream warns
+// once, not once more per texture; payloads several records share are
+// extracted once; a file that cannot be written stops the run, saying how far
+// it got.
+TEST(CliExtractAll, DecodesEachPayloadOnceAndStopsWhenAWriteFails) {
+  TempDir directory;
+  forge::ForgeG1t g1t;
+  g1t.textures.resize(3);
+  Bytes data = forge::write_g1t(g1t, false);
+  data.resize((data.size() / 0x200 + 1) * 0x200 + 0x100, 0);  // the last chunk: filler alone
+  forge::ZlibStreamSpec stream = forge::zlib_stream_spec_of(data, 0x200);
+  stream.chunks.back().raw_body = Bytes(40, 0x5A);  // does not decompress
+  forge::ForgeArchive archive;
+  archive.name = "damaged";
+  archive.entries.push_back({forge::write_zlib_stream(stream, false), 1, 0, false});
+  std::string error;
+  ASSERT_TRUE(forge::write_archive(directory.path(), archive, &error)) << error;
+  // Three more records name the same payload.
+  Bytes index = read_bytes(directory.file("damaged.idx"));
+  for (int copy = 0; copy < 3; ++copy) index.insert(index.end(), index.begin(), index.begin() + 32);
+  write_bytes(directory.file("damaged.idx"), index);
+  const std::string idx = directory.file("damaged.idx");
+
+  g_console_messages = 0;
+  const ConsoleMessageHandler previous =
+      set_console_message_handler([](const char*) { ++g_console_messages; });
+  const CliRun run = cli({"extract-all", idx, directory.file("out")});
+  EXPECT_EQ(g_console_messages, 1);
+  set_console_message_handler(previous);
+  EXPECT_NE(run.out.find("3 textures written"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("entry 00000003 shares its payload with entry 00000000"),
+            std::string::npos)
+      << run.err;
+  for (const auto& [key, name] : {std::pair{".\\00000000\\0\\0.dds", "00000000_0_0.dds"},
+                                  std::pair{".\\00000000\\0\\2.dds", "00000000_0_2.dds"}}) {
+    EXPECT_EQ(read_bytes(directory.file(std::string("out/") + name)), loaded_item(idx, key))
+        << name;
+  }
+
+  // The second file lands on a full disk.
+  ::mkdir(directory.file("full").c_str(), 0755);
+  ASSERT_EQ(::symlink("/dev/full", directory.file("full/00000000_0_1.dds").c_str()), 0);
+  const CliRun full = cli({"extract-all", idx, directory.file("full")});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.err.find("stopped at .\\00000000\\0\\1.dds: cannot write"), std::string::npos)
+      << full.err;
+  EXPECT_NE(full.err.find("1 textures were written before it"), std::string::npos) << full.err;
+  EXPECT_TRUE(read_bytes(directory.file("full/00000000_0_2.dds")).empty());
 }
 
 }  // namespace

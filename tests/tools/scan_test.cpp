@@ -9,6 +9,7 @@
 #include "shell/idx_list_document.h"
 #include "tests/support/fixture_archives.h"
 #include "tests/support/temp_dir.h"
+#include "tools/cli/archive_scan.h"
 #include "tools/cli/cli.h"
 #include "tools/forge/samples.h"
 
@@ -128,6 +129,51 @@ TEST(CliScan, LabelsTellWhatEachItemIs) {
   // --all keeps entries without items too.
   ASSERT_EQ(run({"scan", dir.file("s.idx"), "--all"}, &out), 0);
   EXPECT_NE(out.find("<unknow>unknown data</unknow>"), std::string::npos) << out;
+}
+
+// A model is followed by at most the 256 textures the viewer reads, and a
+// scan that would make the list larger than its bound adds nothing.
+TEST(CliScan, CopiesAfterAModelAndTheWholeListAreBounded) {
+  test::TempDir dir;
+  std::string textures;
+  for (int i = 0; i < 300; ++i) {
+    textures += std::string(i ? ", " : "") + R"({"format": 6, "width": 4, "height": 4})";
+  }
+  test::write_independent_archive(dir.path(), R"({"name": "m", "entries": [
+      {"payload": {"text": "first"}, "offset": 0},
+      {"payload": {"pack": {"items": [{"g1m": {"chunks": []}}, {"g1m": {"chunks": []}},
+          {"g1t": {"textures": [)" + textures + R"(]}}]}}}]})");
+  for (const std::uint64_t max_elements : {cli::kMaxScanElements, std::uint64_t{500}}) {
+    rapidxml::xml_document<char> list;
+    ListNode* root = list.allocate_node(rapidxml::node_element, "xml_root");
+    list.append_node(root);
+    cli::ScanOptions options;
+    options.max_elements = max_elements;
+    std::string error;
+    const ListNode* scanned = cli::scan_archive(dir.file("m.idx"), options, root, &error);
+    if (max_elements == 500) {
+      EXPECT_EQ(scanned, nullptr);
+      EXPECT_NE(error.find("more than 500 elements"), std::string::npos) << error;
+      EXPECT_EQ(root->first_node(), nullptr);
+      continue;
+    }
+    ASSERT_NE(scanned, nullptr) << error;
+    std::vector<std::size_t> copies;
+    std::function<void(const ListNode*)> count = [&](const ListNode* node) {
+      for (const ListNode* child = node->first_node(); child; child = child->next_sibling()) {
+        if (std::string(child->name()) == "G1M_") {
+          copies.push_back(0);
+          for (const ListNode* next = child->next_sibling("G1TG"); next;
+               next = next->next_sibling("G1TG")) {
+            ++copies.back();
+          }
+        }
+        count(child);
+      }
+    };
+    count(scanned);
+    EXPECT_EQ(copies, (std::vector<std::size_t>{256, 256}));
+  }
 }
 
 TEST(CliScan, NeverSavesOverAListThatDoesNotParse) {

@@ -323,6 +323,57 @@ TEST_F(Tabs, TheScriptCallSelectsByPanelName) {
   EXPECT_EQ(current_tab(), "t1");
 }
 
+TEST_F(Tabs, WithoutASelectedTabNoPathSelectsThePanelWithAnEmptyName) {
+  load(
+      "<html><body><div id=tabs behavior=tabs tabindex=0><ul id=strip class=strip>"
+      "<li id=t1 panel=pa>1</li><li id=t2 panel=pb>2</li><li id=x>no panel</li></ul>"
+      "<section id=pa name=pa></section><section id=pe name=\"\"></section></div></body></html>");
+  report({{"tabs", {0, 0, 300, 200}}, {"strip", {0, 0, 300, 20}}, {"x", {150, 0, 200, 20}}});
+  pump();
+  const std::vector<const char*> ids = {"tabs", "strip", "t1", "t2", "x", "pa", "pe"};
+  const auto states = [&] {
+    std::vector<UINT> out;
+    for (const char* id : ids) out.push_back(state_of(id) & ~engine::STATE_FOCUS);
+    return out;
+  };
+  const std::vector<UINT> as_written = states();
+  engine::VALUE number;
+  engine::ValueIntDataSet(&number, 2);
+  const std::pair<const char*, std::function<void()>> paths[] = {
+      {"attach", [] {}},
+      {"mouse", [&] { click(170, 10); }},
+      {"keys",
+       [&] {
+         focus("tabs");
+         press(kRight);
+         key_down(kControl);
+         press(kTab);
+         key_up(kControl);
+       }},
+      {"event",
+       [&] {
+         engine::HTMLayoutSendEvent(by_id("x"), engine::ACTIVATE_CHILD, by_id("x"), 0, nullptr);
+       }},
+      {"script, empty text", [&] { script_select("select", {u""}); }},
+      {"script, not a text",
+       [&] {
+         engine::XCALL_PARAMS call{};
+         call.methodID = engine::XCALL;
+         call.method_name = "select";
+         call.argc = 1;
+         call.argv = &number;
+         engine::HTMLayoutCallBehaviorMethod(by_id("tabs"), &call);
+       }},
+  };
+  for (const auto& [name, path] : paths) {
+    path();
+    pump();
+    EXPECT_EQ(states(), as_written) << name;
+    EXPECT_EQ(carrying_selected({"t1", "t2", "x", "pa", "pe"}), std::vector<std::string>{}) << name;
+  }
+  EXPECT_EQ(state_of("pe") & engine::STATE_EXPANDED, 0u);
+}
+
 TEST_F(Tabs, APanelNameTooLongForTheSelectorBufferSelectsNothing) {
   const std::string fits(2048 - 16, 'n');  // ":root>[name=\"\"]" and the zero take 16
   const std::string too_long(fits.size() + 1, 'n');

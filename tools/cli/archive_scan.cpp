@@ -1,5 +1,7 @@
 #include "tools/cli/archive_scan.h"
 
+#include <algorithm>
+#include <cinttypes>
 #include <cstring>
 #include <vector>
 
@@ -24,6 +26,7 @@ class ListBuilder {
   // An element with a label: the text is the element's value and its first
   // child, as a parsed list document has it.
   ListNode* append(ListNode* parent, const std::string& name, const std::string& label) {
+    ++elements_;
     ListNode* element =
         document_->allocate_node(rapidxml::node_element, document_->allocate_string(name.c_str()));
     const char* text = document_->allocate_string(label.c_str());
@@ -40,53 +43,66 @@ class ListBuilder {
   }
 
   ListNode* clone(ListNode* parent, const ListNode* source) {
+    ++elements_;
     ListNode* copy = document_->clone_node(source);
     parent->append_node(copy);
     return copy;
   }
 
+  std::uint64_t elements() const { return elements_; }
+
  private:
   rapidxml::memory_pool<char>* document_;
+  std::uint64_t elements_ = 0;
 };
 
-// Labels of one entry's items, each worked out once by loading the item.
+// Labels of one entry's items, all worked out from one decoding of the entry,
+// which also lists it under its element.
 class ItemLabels {
  public:
-  explicit ItemLabels(EntryItems& items) : items_(items) {}
-
-  std::string texture(const std::string& number, const std::string& output_id) {
-    auto [found, added] = cache_.try_emplace(output_id);
-    if (added) found->second = texture_label(number, output_id);
-    return found->second;
+  explicit ItemLabels(EntryItems& items) {
+    items.take_items([&](const std::string& output_id) {
+      details_[output_id] = details_of(items.archive(), output_id);
+    });
   }
 
-  std::string model(const std::string& output_id) {
-    if (!items_.load(output_id)) return "model";
-    const std::uint32_t submeshes = items_.archive().model_view.submesh_count();
-    return format_text("model \xC2\xB7 %u submesh%s", submeshes, submeshes == 1 ? "" : "es");
+  std::string texture(const std::string& number, const std::string& output_id) const {
+    const auto found = details_.find(output_id);
+    return "texture " + number + (found != details_.end() ? found->second : " (unreadable)");
+  }
+
+  std::string model(const std::string& output_id) const {
+    const auto found = details_.find(output_id);
+    return found != details_.end() ? "model" + found->second : "model";
   }
 
  private:
-  std::string texture_label(const std::string& number, const std::string& output_id) {
-    const std::string label = "texture " + number;
-    if (!items_.load(output_id)) return label + " (unreadable)";
-    const Archive& archive = items_.archive();
-    if (archive.image_size < d3d9::kDdsFileHeaderSize) return label;
+  // What follows "texture N" or "model" in the label of the item the archive holds.
+  static std::string details_of(const Archive& archive, const std::string& output_id) {
+    const bool is_model =
+        output_id.size() >= std::strlen(vocab::kModelSuffix) &&
+        keys_equal(output_id.substr(output_id.size() - std::strlen(vocab::kModelSuffix)),
+                   vocab::kModelSuffix);
+    if (archive.image.empty() || archive.image_size == 0) return is_model ? "" : " (unreadable)";
+    if (is_model) {
+      const std::uint32_t submeshes = archive.model_view.submesh_count();
+      return format_text(" \xC2\xB7 %u submesh%s", submeshes, submeshes == 1 ? "" : "es");
+    }
+    if (archive.image_size < d3d9::kDdsFileHeaderSize) return "";
     d3d9::DdsFileHeader dds;
     std::memcpy(&dds, archive.image.data(), sizeof dds);
     std::string kind = "A8R8G8B8";
     if ((dds.header.ddspf.dwFlags & d3d9::kDdpfFourCc) != 0) {
       kind.assign(reinterpret_cast<const char*>(&dds.header.ddspf.dwFourCC), 4);
     }
-    return label + format_text(" \xC2\xB7 %s %u\xC3\x97%u", kind.c_str(), dds.header.dwWidth,
-                               dds.header.dwHeight);
+    return format_text(" \xC2\xB7 %s %u\xC3\x97%u", kind.c_str(), dds.header.dwWidth,
+                       dds.header.dwHeight);
   }
 
-  EntryItems& items_;
-  std::map<std::string, std::string> cache_;
+  std::map<std::string, std::string> details_;
 };
 
-std::string label_of(const ContentNode* node, ItemLabels& labels) {
+std::string label_of(const ContentNode* node, const ItemLabels& labels) {
   const std::string name(node->name(), node->name_size());
   const std::string number = attribute_value(node, vocab::kNumber);
   if (name == vocab::kZlib) return "zlib stream";
@@ -104,7 +120,7 @@ bool is_item(const std::string& name) {
 // Copies a content subtree into the list, labelling every element; a model is
 // followed by copies of its entry's textures, which the viewer puts on it.
 void copy_subtree(const ContentNode* content, ListNode* list, ListBuilder& builder,
-                  ItemLabels& labels, const std::vector<ListNode*>& entry_textures) {
+                  const ItemLabels& labels, const std::vector<ListNode*>& entry_textures) {
   for (const ContentNode* child = content->first_node(); child; child = child->next_sibling()) {
     if (child->type() != rapidxml::node_element) continue;
     const std::string name(child->name(), child->name_size());
@@ -115,7 +131,8 @@ void copy_subtree(const ContentNode* content, ListNode* list, ListBuilder& build
     }
     copy_subtree(child, element, builder, labels, entry_textures);
     if (name == vocab::kG1m) {
-      for (const ListNode* texture : entry_textures) builder.clone(list, texture);
+      const std::size_t copies = std::min(entry_textures.size(), kMaxTexturesPerModel);
+      for (std::size_t i = 0; i < copies; ++i) builder.clone(list, entry_textures[i]);
     }
   }
 }
@@ -135,6 +152,7 @@ rapidxml::xml_node<char>* scan_archive(const std::string& index_path, const Scan
 
   ContentTree tree;
   std::uint32_t done = 0;
+  bool too_large = false;
   for_each_entry(archive, tree, [&](const EntryLocation& location) {
     if (options.progress && ++done % 1024 == 0)
       options.progress(location.number, archive.entry_count);
@@ -145,13 +163,12 @@ rapidxml::xml_node<char>* scan_archive(const std::string& index_path, const Scan
       return true;
     }
     EntryItems items(archive, location, std::move(payload));
-    items.list();
+    const ItemLabels labels(items);
     const ItemNodes found = items_below(location.element);
     const std::vector<const ContentNode*>& textures = found.textures;
     const bool has_model = !found.models.empty();
     if (!options.all_entries && textures.empty() && !has_model) return true;
 
-    ItemLabels labels(items);
     ListNode* entry = builder.append(
         archive_element, std::string(location.element->name(), location.element->name_size()),
         format_text("entry %u", location.number));
@@ -167,8 +184,20 @@ rapidxml::xml_node<char>* scan_archive(const std::string& index_path, const Scan
       }
     }
     copy_subtree(location.element, entry, builder, labels, entry_textures);
+    if (builder.elements() > options.max_elements) {
+      *error = format_text("the list would hold more than %" PRIu64
+                           " elements; the scan stopped at entry %u",
+                           options.max_elements, location.number);
+      too_large = true;
+      return false;
+    }
     return true;
   });
+  if (too_large) {
+    parent->remove_node(archive_element);
+    archive.release();
+    return nullptr;
+  }
   if (options.progress) options.progress(archive.entry_count, archive.entry_count);
   archive.release();
   return archive_element;

@@ -1,4 +1,7 @@
 #include <cctype>
+#include <cstring>
+#include <map>
+#include <tuple>
 #include <vector>
 
 #include "archive/archive.h"
@@ -24,39 +27,67 @@ std::string file_name_of_id(const std::string& id, bool as_png) {
   return name;
 }
 
+bool ends_with_texture_suffix(const std::string& id) {
+  const std::size_t length = std::strlen(vocab::kTextureSuffix);
+  return id.size() >= length && keys_equal(id.substr(id.size() - length), vocab::kTextureSuffix);
+}
+
 struct Totals {
   std::uint32_t written = 0;
   std::uint32_t failed = 0;
+  bool stopped = false;  // a write failed: the disk is full or the folder unwritable
 };
 
-void extract_entry(EntryItems& items, const ContentNode* entry_element, std::uint32_t number,
-                   std::uint32_t entry_count, const std::string& directory, bool as_png,
-                   std::ostream& err, Totals* totals) {
-  items.list();
-  const std::vector<const ContentNode*> textures = items_below(entry_element).textures;
-  if (textures.empty()) return;
+// Decodes the entry once and writes every texture as it is taken out.
+void extract_entry(EntryItems& items, std::uint32_t number, std::uint32_t entry_count,
+                   const std::string& directory, bool as_png, std::ostream& err, Totals* totals) {
   std::uint32_t written = 0;
-  for (const ContentNode* texture : textures) {
-    const std::string id = attribute_value(texture, vocab::kOutputId);
-    if (!items.load(id)) {
-      err << "korvel-cli: " << id << ": not extracted (unknown format or damaged container)\n";
+  std::uint32_t listed = 0;
+  const Archive& archive = items.archive();
+  items.take_items([&](const std::string& id) {
+    if (!ends_with_texture_suffix(id)) return;  // a model
+    ++listed;
+    if (totals->stopped) return;
+    if (archive.image.empty() || archive.image_size == 0) {
+      err << "korvel-cli: " << id << ": not extracted ("
+          << (archive.error.empty() ? "unknown format or damaged container" : archive.error)
+          << ")\n";
       ++totals->failed;
-      continue;
+      return;
     }
     std::string error;
-    const Archive& archive = items.archive();
     const std::string path = directory + "/" + file_name_of_id(id, as_png);
     if (!write_item_file(path, archive.image.data(), archive.image_size, as_png, &error)) {
-      err << "korvel-cli: " << id << ": " << error << '\n';
       ++totals->failed;
-      continue;
+      // A PNG that cannot be made is this texture's fault; a file that cannot
+      // be written will not be the last one, so the run stops there.
+      if (error.rfind("cannot make a PNG", 0) == 0) {
+        err << "korvel-cli: " << id << ": " << error << '\n';
+        return;
+      }
+      totals->stopped = true;
+      err << format_text("korvel-cli: stopped at %s: %s; %u textures were written before it\n",
+                         id.c_str(), error.c_str(), totals->written + written);
+      return;
     }
     ++written;
-  }
+  });
   totals->written += written;
-  err << format_text("extract-all: entry %08u of %u: %u of %zu textures written\n", number,
-                     entry_count, written, textures.size());
+  if (listed == 0) return;
+  err << format_text("extract-all: entry %08u of %u: %u of %u textures written\n", number,
+                     entry_count, written, listed);
 }
+
+// Where an entry's stored bytes lie: records that name the same bytes share
+// one payload, which is extracted once.
+struct PayloadPlace {
+  std::string data_file;
+  std::uint64_t offset;
+  std::uint64_t size;
+  bool operator<(const PayloadPlace& other) const {
+    return std::tie(data_file, offset, size) < std::tie(other.data_file, other.offset, other.size);
+  }
+};
 
 }  // namespace
 
@@ -71,7 +102,17 @@ int run_extract_all(const Arguments& arguments, std::ostream& out, std::ostream&
   if (!open_archive(arguments[0], &archive, err)) return kExitError;
   Totals totals;
   ContentTree tree;
+  std::map<PayloadPlace, std::uint32_t> extracted_places;
   for_each_entry(archive, tree, [&](const EntryLocation& location) {
+    const PayloadPlace place{location.data_file, location.record.offset, location.record.size_comp};
+    const auto [first, added] = extracted_places.emplace(place, location.number);
+    if (!added) {
+      err << format_text(
+          "extract-all: entry %08u shares its payload with entry %08u; "
+          "extracted once, as entry %08u\n",
+          location.number, first->second, first->second);
+      return true;
+    }
     ByteBuffer payload;
     std::string error;
     if (!read_entry_payload(location, &payload, &error)) {
@@ -80,13 +121,13 @@ int run_extract_all(const Arguments& arguments, std::ostream& out, std::ostream&
       return true;
     }
     EntryItems items(archive, location, std::move(payload));
-    extract_entry(items, location.element, location.number, archive.entry_count, directory, as_png,
-                  err, &totals);
-    return true;
+    extract_entry(items, location.number, archive.entry_count, directory, as_png, err, &totals);
+    return !totals.stopped;
   });
   archive.release();
-  out << format_text("extract-all: %u textures written to %s, %u failed\n", totals.written,
-                     directory.c_str(), totals.failed);
+  out << format_text("extract-all: %u textures written to %s, %u failed%s\n", totals.written,
+                     directory.c_str(), totals.failed,
+                     totals.stopped ? "; stopped when a file could not be written" : "");
   return totals.failed == 0 ? kExitOk : kExitError;
 }
 

@@ -66,8 +66,9 @@ int run_scan(const Arguments& arguments, std::ostream& out, std::ostream& err) {
     out << printed;
     return kExitOk;
   }
-  if (list.save(list_path.c_str()) != 1) {
-    err << "korvel-cli: cannot write " << list_path << '\n';
+  std::string save_error;
+  if (list.save(list_path.c_str(), &save_error) != 1) {
+    err << "korvel-cli: cannot write " << list_path << ": " << save_error << '\n';
     return kExitError;
   }
   return kExitOk;

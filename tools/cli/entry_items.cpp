@@ -27,6 +27,7 @@ void EntryItems::list() {
 
 bool EntryItems::load(const std::string& output_id) {
   archive_.requested_key = output_id;
+  archive_.error.clear();
   archive_.image.clear();
   archive_.image_size = 0;
   archive_.model_view.clear();
@@ -38,6 +39,17 @@ bool EntryItems::load(const std::string& output_id) {
   archive_.dispatch_content(element, payload_.data(),
                             static_cast<std::uint32_t>(location_.record.size_comp));
   return !archive_.image.empty() && archive_.image_size > 0;
+}
+
+void EntryItems::take_items(const std::function<void(const std::string& output_id)>& sink) {
+  archive_.requested_key.clear();
+  archive_.item_sink = sink;
+  archive_.dispatch_content(location_.element, payload_.data(),
+                            static_cast<std::uint32_t>(location_.record.size_comp));
+  archive_.item_sink = nullptr;
+  archive_.model_view.clear();  // its references point into the image
+  archive_.image.clear();
+  archive_.image_size = 0;
 }
 
 ItemNodes items_below(const ContentNode* node) {

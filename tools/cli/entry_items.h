@@ -3,6 +3,7 @@
 // load_entry would, without walking the index again.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,14 @@ class EntryItems {
   // Dispatches again with output_id requested; true when the decoders left
   // the item in the archive's image.
   bool load(const std::string& output_id);
+
+  // Lists the payload as list() does, decoding it once, and calls sink for
+  // every texture and model with the archive holding it as its own load
+  // would (an empty image when it cannot be taken out, the reason in the
+  // archive's error).
+  void take_items(const std::function<void(const std::string& output_id)>& sink);
+
+  Archive& archive() { return archive_; }
 
   const Archive& archive() const { return archive_; }
 

@@ -1,0 +1,92 @@
+#include "shell/list_text_check.h"
+
+#include <cstring>
+
+#include "archive/format_text.h"
+
+namespace korvel {
+namespace {
+
+bool starts_with(const char* at, const char* end, const char* prefix) {
+  const std::size_t length = std::strlen(prefix);
+  return static_cast<std::size_t>(end - at) >= length && std::memcmp(at, prefix, length) == 0;
+}
+
+// The end of a construct the parser takes as text, whatever it holds.
+const char* skip_past(const char* at, const char* end, const char* terminator) {
+  const std::size_t length = std::strlen(terminator);
+  for (; at + length <= end; ++at) {
+    if (std::memcmp(at, terminator, length) == 0) return at + length;
+  }
+  return end;
+}
+
+// A "&#...;" reference whose value is zero, in any spelling ("&#0;", "&#x00;").
+bool is_nul_reference(const char* at, const char* end) {
+  if (!starts_with(at, end, "&#")) return false;
+  const char* digit = at + 2;
+  const bool hex = digit < end && (*digit == 'x' || *digit == 'X');
+  if (hex) ++digit;
+  const char* first = digit;
+  while (digit < end && *digit == '0') ++digit;
+  return digit > first && digit < end && *digit == ';';
+}
+
+}  // namespace
+
+bool list_text_is_acceptable(const char* text, std::size_t length, std::string* message,
+                             std::size_t* offset) {
+  const char* const end = text + length;
+  std::size_t depth = 0;
+  const char* at = text;
+  while (at < end) {
+    if (is_nul_reference(at, end)) {
+      *message = "character reference to NUL";
+      *offset = static_cast<std::size_t>(at - text);
+      return false;
+    }
+    if (*at != '<') {
+      ++at;
+      continue;
+    }
+    if (starts_with(at, end, "<!--")) {
+      at = skip_past(at + 4, end, "-->");
+    } else if (starts_with(at, end, "<![CDATA[")) {
+      at = skip_past(at + 9, end, "]]>");
+    } else if (starts_with(at, end, "<?")) {
+      at = skip_past(at + 2, end, "?>");
+    } else if (starts_with(at, end, "<!")) {
+      at = skip_past(at + 2, end, ">");
+    } else if (starts_with(at, end, "</")) {
+      if (depth > 0) --depth;
+      at = skip_past(at + 2, end, ">");
+    } else {
+      const char* const start = at;
+      // Through the tag, stepping over quoted attribute values, which may hold
+      // '>' and references the parser translates.
+      char quote = 0;
+      for (++at; at < end && (quote != 0 || *at != '>'); ++at) {
+        if (quote != 0 && is_nul_reference(at, end)) {
+          *message = "character reference to NUL";
+          *offset = static_cast<std::size_t>(at - text);
+          return false;
+        }
+        if (quote == 0 && (*at == '"' || *at == '\'')) {
+          quote = *at;
+        } else if (*at == quote) {
+          quote = 0;
+        }
+      }
+      const bool self_closing = at < end && at[-1] == '/';
+      if (at < end) ++at;
+      if (!self_closing && ++depth > kMaxListDepth) {
+        *message = format_text("elements nested deeper than %zu", kMaxListDepth);
+        *offset = static_cast<std::size_t>(start - text);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace korvel
