@@ -26,6 +26,7 @@ test: build
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+	@echo "== bench/bench_texture_click.mjs"; KORVEL_BUILD_DIR=$(abspath $(BUILD_DIR)) node bench/bench_texture_click.mjs
 
 # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:

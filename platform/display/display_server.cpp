@@ -98,6 +98,9 @@ void DisplayServer::Impl::routes() {
   // Each watching tab holds a worker for its stream.
   server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
   server.set_payload_max_length(kMaxInputBodyBytes);
+  // Headers and body go out in separate writes; without this, delayed
+  // acknowledgements hold every answer back by tens of milliseconds.
+  server.set_tcp_nodelay(true);
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
         return guard(request, response) ? httplib::Server::HandlerResponse::Unhandled
