@@ -23,24 +23,49 @@ RgbaImage noise_image(std::uint32_t width, std::uint32_t height, std::uint32_t s
   return image;
 }
 
+// Smooth rings with a hard edge: every row filter wins somewhere.
+RgbaImage smooth_image(std::uint32_t width, std::uint32_t height) {
+  RgbaImage image;
+  image.width = width;
+  image.height = height;
+  image.pixels.resize(std::size_t{width} * height * 4);
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      std::uint8_t* pixel = &image.pixels[(std::size_t{y} * width + x) * 4];
+      pixel[0] = static_cast<std::uint8_t>((x * x + y * y) / 64);
+      pixel[1] = static_cast<std::uint8_t>(x + y);
+      pixel[2] = static_cast<std::uint8_t>(x < width / 2 ? 0 : 255);
+      pixel[3] = static_cast<std::uint8_t>(255 - y);
+    }
+  }
+  return image;
+}
+
 TEST(PngEncode, PixelsSurviveExactly) {
-  const std::pair<std::uint32_t, std::uint32_t> sizes[] = {
-      {1, 1}, {3, 5}, {257, 3}, {64, 64}, {1, 300}};
+  // Large ones span many stored blocks and several bands of filtered rows.
+  const struct {
+    std::uint32_t width, height;
+    bool smooth;
+  } cases[] = {{1, 1, false},   {3, 5, false},      {257, 3, false},  {64, 64, false},
+               {1, 300, false}, {1100, 1000, true}, {700, 900, false}};
   TempDir scratch;
-  for (const auto& [width, height] : sizes) {
-    const RgbaImage image = noise_image(width, height, width * 7 + height);
-    Bytes png;
-    ASSERT_TRUE(d3d9::encode_png(image, &png).ok());
-    ASSERT_GT(png.size(), 8u);
-    EXPECT_EQ(Bytes(png.begin(), png.begin() + 8),
-              (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
-    RgbaImage by_libpng, by_pillow;
-    ASSERT_TRUE(read_png_rgba(png, &by_libpng)) << width << "x" << height;
-    EXPECT_EQ(by_libpng.width, width);
-    EXPECT_EQ(by_libpng.pixels, image.pixels) << width << "x" << height;
-    write_bytes(scratch.file("out.png"), png);
-    ASSERT_TRUE(read_with_pillow(scratch.file("out.png"), &by_pillow));
-    EXPECT_EQ(by_pillow.pixels, image.pixels) << width << "x" << height;
+  for (const auto& [width, height, smooth] : cases) {
+    for (const d3d9::PngPacking packing : {d3d9::PngPacking::kQuick, d3d9::PngPacking::kCompact}) {
+      const RgbaImage image =
+          smooth ? smooth_image(width, height) : noise_image(width, height, width * 7 + height);
+      Bytes png;
+      ASSERT_TRUE(d3d9::encode_png(image, &png, packing).ok());
+      ASSERT_GT(png.size(), 8u);
+      EXPECT_EQ(Bytes(png.begin(), png.begin() + 8),
+                (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+      RgbaImage by_libpng, by_pillow;
+      ASSERT_TRUE(read_png_rgba(png, &by_libpng)) << width << "x" << height;
+      EXPECT_EQ(by_libpng.width, width);
+      EXPECT_EQ(by_libpng.pixels, image.pixels) << width << "x" << height;
+      write_bytes(scratch.file("out.png"), png);
+      ASSERT_TRUE(read_with_pillow(scratch.file("out.png"), &by_pillow));
+      EXPECT_EQ(by_pillow.pixels, image.pixels) << width << "x" << height;
+    }
   }
 }
 
