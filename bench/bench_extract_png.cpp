@@ -19,7 +19,7 @@
 namespace {
 
 constexpr std::uint32_t kChunkSize = 0x20000;
-const char* const kKey = ".\\00000000\\0\\0.dds";
+const char* const kKey = ".\\00000001\\0\\0.dds";
 
 struct Case {
   std::string name;
@@ -35,7 +35,7 @@ std::vector<Case>& cases() {
   return all;
 }
 
-// One archive per picture: a single entry holding a zlib stream of a G1T
+// One archive per picture: an entry holding a zlib stream of a G1T
 // with the 2048x2048 DXT5 texture; and the same texture as a DDS file.
 void prepare() {
   const std::string directory =
@@ -55,6 +55,8 @@ void prepare() {
     const korvel::forge::Bytes container = korvel::forge::write_g1t(g1t, false);
     korvel::forge::ForgeArchive archive;
     archive.name = c.name;
+    // A small first entry: the byte order is told from entry 0's decoded size.
+    archive.entries.push_back({korvel::forge::Bytes(64, 1), 0, 0, false});
     archive.entries.push_back(
         {korvel::forge::zlib_stream_of(container, kChunkSize, false), container.size(), 0, false});
     std::string error;
