@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/d3d9/dds_header.h"
+#include "platform/d3d9/fresh_buffer.h"
 #include "platform/d3d9/parallel_bands.h"
 
 namespace korvel::d3d9 {
@@ -133,7 +134,7 @@ ImageResult decode_dds_first_level(const std::uint8_t* file, std::size_t size, R
   RgbaImage decoded;
   decoded.width = header.dwWidth;
   decoded.height = header.dwHeight;
-  decoded.pixels.resize(std::size_t{decoded.width} * decoded.height * 4);
+  resize_fresh_buffer(&decoded.pixels, std::size_t{decoded.width} * decoded.height * 4);
   const std::uint8_t* pixels = file + kDdsFileHeaderSize;
   const std::uint32_t width = decoded.width;
   // Bands of whole block rows decode independently, so every core takes one.

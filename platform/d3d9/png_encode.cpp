@@ -6,7 +6,9 @@
 #include <memory>
 
 #include "platform/d3d9/dds_decode.h"
+#include "platform/d3d9/fresh_buffer.h"
 #include "platform/d3d9/png_filter.h"
+#include "platform/d3d9/png_reduce.h"
 
 namespace korvel::d3d9 {
 namespace {
@@ -16,8 +18,6 @@ namespace {
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::size_t kIhdrLength = 13;
 constexpr std::size_t kChunkFraming = 12;  // length, type and CRC around the data
-constexpr std::uint8_t kBitDepth8 = 8;
-constexpr std::uint8_t kColourTypeRgba = 6;
 // A chunk's length field is limited to 2^31 - 1.
 constexpr std::size_t kMaxChunkLength = 0x7FFFFFFF;
 // The largest side a PNG may state is the same limit.
@@ -104,7 +104,7 @@ class StoredBlockWriter {
 std::size_t write_stored_rows(const RgbaImage& image, std::uint8_t* out) {
   const std::size_t row_length = std::size_t{image.width} * 4;
   const std::uint8_t filter_none = 0;
-  StoredBlockWriter writer(out, png_filtered_size(image));
+  StoredBlockWriter writer(out, (row_length + 1) * image.height);
   for (std::uint32_t y = 0; y < image.height; ++y) {
     writer.append(&filter_none, 1);
     writer.append(image.pixels.data() + y * row_length, row_length);
@@ -127,10 +127,17 @@ ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, P
       image.pixels.size() != std::size_t{image.width} * image.height * 4) {
     return {ImageStatus::kCorrupt, "image size does not match its pixels"};
   }
-  const std::size_t filtered_size = png_filtered_size(image);
+  const bool quick = packing == PngPacking::kQuick;
+  // A file to keep takes the smallest exact colour type, as other encoders do.
+  PngPixels pixels;
+  pixels.row_length = std::size_t{image.width} * 4;
+  if (!quick) pixels = reduce_for_png(image);
+  const PngRowSource source{pixels.rows.empty() ? image.pixels.data() : pixels.rows.data(),
+                            pixels.row_length, image.height, pixels.filter_unit};
+  const std::size_t filtered_size = png_filtered_size(source);
   std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor;
   std::size_t bound = stored_stream_size(filtered_size);
-  if (packing == PngPacking::kCompact) {
+  if (!quick) {
     compressor.reset(libdeflate_alloc_compressor(kCompactDeflateLevel));
     if (!compressor) return {ImageStatus::kFailed, "out of memory for the compressor"};
     bound = libdeflate_zlib_compress_bound(compressor.get(), filtered_size);
@@ -138,20 +145,32 @@ ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, P
   if (bound > kMaxChunkLength) return {ImageStatus::kUnsupported, "image too large for one chunk"};
 
   const std::size_t header = sizeof kPngSignature + kIhdrLength + kChunkFraming;
+  const std::size_t palette_chunks =
+      (pixels.palette.empty() ? 0 : kChunkFraming + pixels.palette.size()) +
+      (pixels.transparency.empty() ? 0 : kChunkFraming + pixels.transparency.size());
   // The zlib stream goes straight into the IDAT chunk; the buffer shrinks after.
-  png->resize(header + bound + 2 * kChunkFraming);
+  resize_fresh_buffer(png, header + palette_chunks + bound + 2 * kChunkFraming);
   std::uint8_t* out = png->data();
   std::memcpy(out, kPngSignature, sizeof kPngSignature);
   std::uint8_t* ihdr = out + sizeof kPngSignature;
   put_u32(ihdr + 8, image.width);
   put_u32(ihdr + 12, image.height);
-  const std::uint8_t ihdr_tail[5] = {kBitDepth8, kColourTypeRgba, 0, 0, 0};
+  // Deflate, adaptive filtering, no interlace.
+  const std::uint8_t ihdr_tail[5] = {pixels.bit_depth, pixels.colour_type, 0, 0, 0};
   std::memcpy(ihdr + 16, ihdr_tail, sizeof ihdr_tail);
   frame_chunk(ihdr, "IHDR", kIhdrLength);
 
   std::uint8_t* idat = out + header;
+  if (!pixels.palette.empty()) {
+    std::memcpy(idat + 8, pixels.palette.data(), pixels.palette.size());
+    idat += frame_chunk(idat, "PLTE", pixels.palette.size());
+  }
+  if (!pixels.transparency.empty()) {
+    std::memcpy(idat + 8, pixels.transparency.data(), pixels.transparency.size());
+    idat += frame_chunk(idat, "tRNS", pixels.transparency.size());
+  }
   std::size_t stream_length = 0;
-  if (!compressor) {
+  if (quick) {
     stream_length = write_stored_rows(image, idat + 8);
   } else {
     std::unique_ptr<std::uint8_t[]> filtered(new (std::nothrow) std::uint8_t[filtered_size]);
@@ -159,7 +178,8 @@ ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, P
       png->clear();
       return {ImageStatus::kFailed, "out of memory for the rows"};
     }
-    filter_png_rows(image, filtered.get());
+    // Palette indices compress best unfiltered.
+    filter_png_rows(source, pixels.colour_type != kPngColourPalette, filtered.get());
     stream_length =
         libdeflate_zlib_compress(compressor.get(), filtered.get(), filtered_size, idat + 8, bound);
     if (stream_length == 0) {

@@ -9,7 +9,6 @@
 namespace korvel::d3d9 {
 namespace {
 
-constexpr std::size_t kBytesPerPixel = 4;
 // Filtering costs little per row; bands smaller than this are not worth a thread.
 constexpr std::uint32_t kMinFilterBytesPerBand = 1u << 20;
 
@@ -29,8 +28,8 @@ std::uint8_t paeth(int left, int above, int upper_left) {
 // One filter over one row; prior is the row above (zeros for the first row).
 // The first pixel has no left neighbour, which reads as zero.
 void filter_row(FilterType type, const std::uint8_t* row, const std::uint8_t* prior,
-                std::size_t length, std::uint8_t* out) {
-  const std::size_t lead = length < kBytesPerPixel ? length : kBytesPerPixel;
+                std::size_t length, std::size_t unit, std::uint8_t* out) {
+  const std::size_t lead = length < unit ? length : unit;
   switch (type) {
     case kTypeNone:
       std::memcpy(out, row, length);
@@ -38,7 +37,7 @@ void filter_row(FilterType type, const std::uint8_t* row, const std::uint8_t* pr
     case kTypeSub:
       std::memcpy(out, row, lead);
       for (std::size_t i = lead; i < length; ++i) {
-        out[i] = static_cast<std::uint8_t>(row[i] - row[i - kBytesPerPixel]);
+        out[i] = static_cast<std::uint8_t>(row[i] - row[i - unit]);
       }
       return;
     case kTypeUp:
@@ -49,14 +48,14 @@ void filter_row(FilterType type, const std::uint8_t* row, const std::uint8_t* pr
       for (std::size_t i = 0; i < lead; ++i)
         out[i] = static_cast<std::uint8_t>(row[i] - prior[i] / 2);
       for (std::size_t i = lead; i < length; ++i) {
-        out[i] = static_cast<std::uint8_t>(row[i] - (row[i - kBytesPerPixel] + prior[i]) / 2);
+        out[i] = static_cast<std::uint8_t>(row[i] - (row[i - unit] + prior[i]) / 2);
       }
       return;
     case kTypePaeth:
       for (std::size_t i = 0; i < lead; ++i) out[i] = static_cast<std::uint8_t>(row[i] - prior[i]);
       for (std::size_t i = lead; i < length; ++i) {
-        out[i] = static_cast<std::uint8_t>(
-            row[i] - paeth(row[i - kBytesPerPixel], prior[i], prior[i - kBytesPerPixel]));
+        out[i] =
+            static_cast<std::uint8_t>(row[i] - paeth(row[i - unit], prior[i], prior[i - unit]));
       }
       return;
   }
@@ -73,20 +72,25 @@ std::uint64_t magnitude_sum(const std::uint8_t* bytes, std::size_t length) {
   return sum;
 }
 
-void filter_band(const RgbaImage& image, std::uint32_t first_row, std::uint32_t last_row,
-                 std::uint8_t* out) {
-  const std::size_t length = std::size_t{image.width} * kBytesPerPixel;
+void filter_band(const PngRowSource& source, bool adaptive, std::uint32_t first_row,
+                 std::uint32_t last_row, std::uint8_t* out) {
+  const std::size_t length = source.row_length;
   const std::vector<std::uint8_t> zero_row(length, 0);
-  std::vector<std::uint8_t> trials(length * kFilterTypeCount);
+  std::vector<std::uint8_t> trials(adaptive ? length * kFilterTypeCount : 0);
   for (std::uint32_t y = first_row; y < last_row; ++y) {
-    const std::uint8_t* row = image.pixels.data() + y * length;
+    const std::uint8_t* row = source.rows + y * length;
     std::uint8_t* target = out + y * (length + 1);
+    if (!adaptive) {
+      target[0] = kTypeNone;
+      std::memcpy(target + 1, row, length);
+      continue;
+    }
     const std::uint8_t* prior = y == 0 ? zero_row.data() : row - length;
     int best = 0;
     std::uint64_t best_sum = UINT64_MAX;
     for (int type = 0; type < kFilterTypeCount; ++type) {
       std::uint8_t* trial = trials.data() + type * length;
-      filter_row(static_cast<FilterType>(type), row, prior, length, trial);
+      filter_row(static_cast<FilterType>(type), row, prior, length, source.unit, trial);
       const std::uint64_t sum = magnitude_sum(trial, length);
       if (sum < best_sum) best = type, best_sum = sum;
     }
@@ -97,15 +101,15 @@ void filter_band(const RgbaImage& image, std::uint32_t first_row, std::uint32_t 
 
 }  // namespace
 
-std::size_t png_filtered_size(const RgbaImage& image) {
-  return (std::size_t{image.width} * kBytesPerPixel + 1) * image.height;
+std::size_t png_filtered_size(const PngRowSource& source) {
+  return (source.row_length + 1) * source.height;
 }
 
-void filter_png_rows(const RgbaImage& image, std::uint8_t* out) {
-  const std::size_t row_bytes = std::size_t{image.width} * kBytesPerPixel + 1;
-  const auto min_rows = static_cast<std::uint32_t>(kMinFilterBytesPerBand / row_bytes + 1);
-  for_each_band(image.height, 1, min_rows, [&](std::uint32_t first_row, std::uint32_t last_row) {
-    filter_band(image, first_row, last_row, out);
+void filter_png_rows(const PngRowSource& source, bool adaptive, std::uint8_t* out) {
+  const auto min_rows =
+      static_cast<std::uint32_t>(kMinFilterBytesPerBand / (source.row_length + 1) + 1);
+  for_each_band(source.height, 1, min_rows, [&](std::uint32_t first_row, std::uint32_t last_row) {
+    filter_band(source, adaptive, first_row, last_row, out);
   });
 }
 
