@@ -10,6 +10,7 @@
 #include "archive/file_io.h"
 #include "archive/file_stream.h"
 #include "archive/format_text.h"
+#include "archive/large_buffer.h"
 #include "archive/limits.h"
 
 namespace korvel {
@@ -27,8 +28,13 @@ bool opens_for_reading(const std::string& path) {
 }  // namespace
 
 ByteBuffer make_payload_buffer(const std::uint8_t* bytes, std::uint32_t length) {
-  ByteBuffer buffer(static_cast<std::size_t>(length) + kPayloadSlack, 0);
-  if (length > 0) std::memcpy(buffer.data(), bytes, length);
+  // Copied once, not zeroed first, into pages mapped at once: containers
+  // hand tens of megabytes from level to level this way.
+  ByteBuffer buffer;
+  buffer.reserve(static_cast<std::size_t>(length) + kPayloadSlack);
+  prefault_pages(buffer.data(), buffer.capacity());
+  buffer.assign(bytes, bytes + length);
+  buffer.resize(static_cast<std::size_t>(length) + kPayloadSlack, 0);
   return buffer;
 }
 
@@ -74,8 +80,8 @@ int Archive::open(const char* index_path) {
     base_path.clear();
     return 0;
   }
-  const auto count = static_cast<std::uint32_t>(static_cast<std::uint64_t>(index_size) /
-                                                kIndexRecordSize);
+  const auto count =
+      static_cast<std::uint32_t>(static_cast<std::uint64_t>(index_size) / kIndexRecordSize);
   entries.assign(static_cast<std::size_t>(count) + 1, IndexEntry{});
   const std::int32_t read = read_file_part(index_file.c_str(), entries.data(), 0,
                                            static_cast<std::uint64_t>(count) * kIndexRecordSize);
