@@ -18,8 +18,9 @@ class ListingArena {
   ListingArena(ContentTree& tree, std::uint32_t entries_to_come)
       : tree_(tree), entries_to_come_(entries_to_come) {}
 
-  // The element of one entry with its five attributes and texts; null when
-  // memory ran out (the pool's own allocation then reports it).
+  // The element of one entry with its five attributes and texts, not yet
+  // appended anywhere. Running out of memory ends as the pool's own
+  // allocations do.
   ContentNode* entry_element(std::uint32_t number, const std::uint64_t fields[4]);
 
  private:
