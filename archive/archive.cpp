@@ -11,6 +11,7 @@
 #include "archive/file_io.h"
 #include "archive/file_stream.h"
 #include "archive/format_text.h"
+#include "archive/large_buffer.h"
 #include "archive/limits.h"
 
 namespace korvel {
@@ -31,8 +32,13 @@ bool opens_for_reading(const std::string& path) {
 }  // namespace
 
 ByteBuffer make_payload_buffer(const std::uint8_t* bytes, std::uint32_t length) {
-  ByteBuffer buffer(static_cast<std::size_t>(length) + kPayloadSlack, 0);
-  if (length > 0) std::memcpy(buffer.data(), bytes, length);
+  // Copied once, not zeroed first, into pages mapped at once: containers
+  // hand tens of megabytes from level to level this way.
+  ByteBuffer buffer;
+  buffer.reserve(static_cast<std::size_t>(length) + kPayloadSlack);
+  prefault_pages(buffer.data(), buffer.capacity());
+  buffer.assign(bytes, bytes + length);
+  buffer.resize(static_cast<std::size_t>(length) + kPayloadSlack, 0);
   return buffer;
 }
 

@@ -16,48 +16,6 @@ std::string data_file_name(const std::string& base_path, std::int32_t first_bin_
   return format_text("%s%d.bin", base_path.c_str(), file_number);
 }
 
-namespace {
-
-// The listing formats hundreds of thousands of numbers for a large index, so
-// it formats into fixed buffers straight into the document's pool instead of
-// going through printf and a std::string for each.
-const char* pool_hex64(ContentTree& tree, std::uint64_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  char text[18];  // "%016" PRIX64 "h"
-  for (int i = 15; i >= 0; --i) {
-    text[i] = kDigits[value & 0xF];
-    value >>= 4;
-  }
-  text[16] = 'h';
-  text[17] = '\0';
-  return tree.allocate_string(text, sizeof text);
-}
-
-// prefix, then value as "%08u" (at least eight digits, zero-padded).
-const char* pool_decimal8(ContentTree& tree, const char* prefix, std::uint32_t value) {
-  char digits[10];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (count < 8) digits[count++] = '0';
-  const std::size_t prefix_length = std::strlen(prefix);
-  char text[32];
-  std::memcpy(text, prefix, prefix_length);
-  for (int i = 0; i < count; ++i)
-    text[prefix_length + static_cast<std::size_t>(i)] = digits[count - 1 - i];
-  text[prefix_length + static_cast<std::size_t>(count)] = '\0';
-  return tree.allocate_string(text, prefix_length + static_cast<std::size_t>(count) + 1);
-}
-
-void append_pool_attribute(ContentTree& tree, ContentNode* element, const char* name,
-                           const char* value) {
-  element->append_attribute(tree.allocate_attribute(name, value));
-}
-
-}  // namespace
-
 namespace detail {
 
 ContentNode* append_root(ContentTree& tree) {
@@ -66,14 +24,12 @@ ContentNode* append_root(ContentTree& tree) {
   return root;
 }
 
-ContentNode* append_entry_element(ContentTree& tree, ContentNode* root, std::uint32_t number,
+ContentNode* append_entry_element(ListingArena& arena, ContentNode* root, std::uint32_t number,
                                   const IndexEntry& record) {
-  ContentNode* element = append_element(root, pool_decimal8(tree, "idx_No.", number));
-  append_pool_attribute(tree, element, vocab::kOffset, pool_hex64(tree, record.offset));
-  append_pool_attribute(tree, element, vocab::kSizeUncomp, pool_hex64(tree, record.size_uncomp));
-  append_pool_attribute(tree, element, vocab::kSizeComp, pool_hex64(tree, record.size_comp));
-  append_pool_attribute(tree, element, vocab::kFlag, pool_hex64(tree, record.flag));
-  append_pool_attribute(tree, element, vocab::kNumber, pool_decimal8(tree, "", number));
+  const std::uint64_t fields[4] = {record.offset, record.size_uncomp, record.size_comp,
+                                   record.flag};
+  ContentNode* element = arena.entry_element(number, fields);
+  root->append_node(element);
   return element;
 }
 
@@ -87,11 +43,14 @@ std::optional<EntryLocation> walk_to_entry(const Archive& archive, ContentTree& 
     for_each_entry(archive, tree, [](const EntryLocation&) { return true; });
     return found;
   }
-  for_each_entry(archive, tree, [&](const EntryLocation& location) {
-    if (static_cast<long long>(location.number) != requested_number) return true;
-    found = location;
-    return false;
-  });
+  for_each_entry(
+      archive, tree,
+      [&](const EntryLocation& location) {
+        if (static_cast<long long>(location.number) != requested_number) return true;
+        found = location;
+        return false;
+      },
+      static_cast<std::uint32_t>(requested_number) + 1);
   return found;
 }
 

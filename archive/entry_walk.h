@@ -8,13 +8,14 @@
 #include <string>
 
 #include "archive/archive.h"
+#include "archive/listing_arena.h"
 
 namespace korvel {
 
 struct EntryLocation {
   std::uint32_t number = 0;
   IndexEntry record{};
-  std::string data_file;          // the data file the rule names for it
+  std::string data_file;           // the data file the rule names for it
   ContentNode* element = nullptr;  // its "idx_No.%08d" element
 };
 
@@ -39,9 +40,11 @@ std::optional<EntryLocation> walk_to_entry(const Archive& archive, ContentTree& 
                                            long long requested_number);
 
 // Lists every entry, calling visit for each one that is not empty; visit
-// returns false to end the walk there.
+// returns false to end the walk there. listed_at_most, when the caller knows
+// it, sizes the listing's memory.
 template <typename Visitor>
-void for_each_entry(const Archive& archive, ContentTree& tree, Visitor visit);
+void for_each_entry(const Archive& archive, ContentTree& tree, Visitor visit,
+                    std::uint32_t listed_at_most = UINT32_MAX);
 
 // Reads an entry's stored bytes into a buffer with the decoders' slack. False
 // (with a reason) when the data file is missing or shorter than the record
@@ -51,13 +54,16 @@ bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std:
 namespace detail {
 // Appends the root element, then the element of entry i; used by the walks.
 ContentNode* append_root(ContentTree& tree);
-ContentNode* append_entry_element(ContentTree& tree, ContentNode* root, std::uint32_t number,
+ContentNode* append_entry_element(ListingArena& arena, ContentNode* root, std::uint32_t number,
                                   const IndexEntry& record);
 }  // namespace detail
 
 template <typename Visitor>
-void for_each_entry(const Archive& archive, ContentTree& tree, Visitor visit) {
+void for_each_entry(const Archive& archive, ContentTree& tree, Visitor visit,
+                    std::uint32_t listed_at_most) {
   ContentNode* root = detail::append_root(tree);
+  ListingArena arena(tree,
+                     archive.entry_count < listed_at_most ? archive.entry_count : listed_at_most);
   std::int32_t file_number = archive.first_bin_number;
   // One location, its data file named again only when the number moves on:
   // a large index would otherwise format a path for every entry.
@@ -66,7 +72,7 @@ void for_each_entry(const Archive& archive, ContentTree& tree, Visitor visit) {
   location.data_file = data_file_name(archive.base_path, archive.first_bin_number, file_number);
   for (std::uint32_t i = 0; i < archive.entry_count && i < archive.entries.size(); ++i) {
     const IndexEntry& record = archive.entries[i];
-    ContentNode* element = detail::append_entry_element(tree, root, i, record);
+    ContentNode* element = detail::append_entry_element(arena, root, i, record);
     file_number = next_data_file_number(archive, i, file_number);
     if (record.empty()) continue;
     if (file_number != named_file_number) {

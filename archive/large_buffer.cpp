@@ -15,18 +15,41 @@ constexpr std::size_t kHugePageAdviceThreshold = std::size_t{4} << 20;
 
 std::unique_ptr<std::uint8_t[]> allocate_large_buffer(std::size_t size) {
   std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[size]);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (size >= kHugePageAdviceThreshold) {
-    // madvise wants a page-aligned start; the advice is only a hint, so its
-    // result does not matter.
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<std::uintptr_t>(buffer.get());
-    const std::uintptr_t aligned = (start + page - 1) / page * page;
-    const std::uintptr_t end = (start + size) / page * page;
-    if (end > aligned) ::madvise(reinterpret_cast<void*>(aligned), end - aligned, MADV_HUGEPAGE);
-  }
-#endif
+  advise_huge_pages(buffer.get(), size);
   return buffer;
+}
+
+namespace {
+
+// Gives each advice the whole pages inside the range (madvise wants a
+// page-aligned start). The advice is only a hint, so its result does not matter.
+void advise(void* start, std::size_t size, bool populate) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  if (size < kHugePageAdviceThreshold) return;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto first = reinterpret_cast<std::uintptr_t>(start);
+  const std::uintptr_t aligned = (first + page - 1) / page * page;
+  const std::uintptr_t end = (first + size) / page * page;
+  if (end <= aligned) return;
+  ::madvise(reinterpret_cast<void*>(aligned), end - aligned, MADV_HUGEPAGE);
+#if defined(MADV_POPULATE_WRITE)
+  if (populate) ::madvise(reinterpret_cast<void*>(aligned), end - aligned, MADV_POPULATE_WRITE);
+#endif
+#else
+  (void)start;
+  (void)size;
+  (void)populate;
+#endif
+}
+
+}  // namespace
+
+void advise_huge_pages(void* start, std::size_t size) {
+  advise(start, size, false);
+}
+
+void prefault_pages(void* start, std::size_t size) {
+  advise(start, size, true);
 }
 
 }  // namespace korvel

@@ -13,4 +13,12 @@ namespace korvel {
 // faults, a sixth of the time it takes to inflate data into it.
 std::unique_ptr<std::uint8_t[]> allocate_large_buffer(std::size_t size);
 
+// Asks for huge pages behind [start, start + size) when it is large enough to
+// gain from them; only a hint.
+void advise_huge_pages(void* start, std::size_t size);
+
+// The same, and maps every page of the range at once, for memory that is
+// about to be written from end to end: one call instead of a fault per page.
+void prefault_pages(void* start, std::size_t size);
+
 }  // namespace korvel

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/ratio_reporter.h"
 #include "platform/d3d9/dds_decode.h"
 #include "platform/d3d9/png_encode.h"
 #include "tools/forge/pictures.h"
-#include "bench/support/ratio_reporter.h"
 
 namespace {
 
@@ -129,8 +129,7 @@ BENCHMARK(BM_ImageMagickConvert)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 int main(int argc, char** argv) {
   // The goal: convert takes three times our time or more.
-  return korvel::bench::run_benchmarks(
-      argc, argv,
-      {{"2048x2048 DXT5 DDS -> PNG, convert / ours (goal: 3x)", "BM_ImageMagickConvert",
-        "BM_KorvelDdsToPng"}});
+  return korvel::bench::run_benchmarks(argc, argv,
+                                       {{"2048x2048 DXT5 DDS -> PNG, convert / ours (goal: 3x)",
+                                         "BM_ImageMagickConvert", "BM_KorvelDdsToPng"}});
 }

@@ -49,8 +49,8 @@ void BM_ReadAndSwapIndex(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(entries.data());
   }
-  state.counters["entries/s"] =
-      benchmark::Counter(static_cast<double>(kEntryCount), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["entries/s"] = benchmark::Counter(static_cast<double>(kEntryCount),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_ReadAndSwapIndex)->Unit(benchmark::kMillisecond);
 
@@ -63,17 +63,16 @@ void BM_LoadLastEntry(benchmark::State& state) {
     benchmark::DoNotOptimize(archive.load_entry(key.c_str()));
     archive.release();
   }
-  state.counters["entries/s"] =
-      benchmark::Counter(static_cast<double>(kEntryCount), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["entries/s"] = benchmark::Counter(static_cast<double>(kEntryCount),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_LoadLastEntry)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return korvel::bench::run_benchmarks(
-      argc, argv,
-      {{"load_entry(last of 100000) / read and swap the index", "BM_LoadLastEntry",
-        "BM_ReadAndSwapIndex"}},
-      [] { bench_archive(); });
+  return korvel::bench::run_benchmarks(argc, argv,
+                                       {{"load_entry(last of 100000) / read and swap the index",
+                                         "BM_LoadLastEntry", "BM_ReadAndSwapIndex"}},
+                                       [] { bench_archive(); });
 }

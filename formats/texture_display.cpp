@@ -38,7 +38,10 @@ void answer_texture(const engine::NMHL_LOAD_DATA& request) {
   archive.open(keys.idx_path.c_str());
   if (archive.load_entry(keys.output_id.c_str()) == 1) {
     std::vector<std::uint8_t> png;
-    if (d3d9::dds_first_level_to_png(archive.image.data(), archive.image_size, &png).ok()) {
+    // Shown once over loopback and dropped: speed matters, size does not.
+    if (d3d9::dds_first_level_to_png(archive.image.data(), archive.image_size, &png,
+                                     d3d9::PngPacking::kQuick)
+            .ok()) {
       deliver(request, png.data(), png.size());
     }
   }

@@ -13,9 +13,12 @@
 
 namespace korvel::bench {
 
+// Seconds of CPU time per iteration spent in child processes.
+constexpr const char* kChildCpuCounter = "child_cpu_s";
+
 struct Ratio {
   std::string label;
-  std::string measured;   // benchmark names, without their arguments
+  std::string measured;  // benchmark names, without their arguments
   std::string reference;
 };
 
@@ -30,6 +33,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const std::string name = run.benchmark_name().substr(0, run.benchmark_name().find('/'));
       real_[name] = run.GetAdjustedRealTime();
       cpu_[name] = run.GetAdjustedCPUTime();
+      // A reference run as a child process counts the child's CPU time.
+      const auto child = run.counters.find(kChildCpuCounter);
+      if (child != run.counters.end()) {
+        cpu_[name] = child->second.value * benchmark::GetTimeUnitMultiplier(run.time_unit);
+      }
     }
   }
 

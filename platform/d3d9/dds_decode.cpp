@@ -7,6 +7,8 @@
 #include <string>
 
 #include "platform/d3d9/dds_header.h"
+#include "platform/d3d9/fresh_buffer.h"
+#include "platform/d3d9/parallel_bands.h"
 
 namespace korvel::d3d9 {
 namespace {
@@ -44,13 +46,25 @@ struct Channel {
   }
 };
 
-void decode_masked_pixels(const DdsPixelFormat& format, const std::uint8_t* pixels,
-                          std::uint32_t bytes_per_pixel, RgbaImage* image) {
+// Below this many pixels a texture is decoded on the caller's thread alone:
+// starting a thread would cost more than it saves.
+constexpr std::uint32_t kMinPixelsPerBand = 1u << 18;
+
+std::uint32_t min_rows_per_band(std::uint32_t width) {
+  return kMinPixelsPerBand / width + 1;
+}
+
+// Rows [first_row, last_row) of an uncompressed level.
+void decode_masked_rows(const DdsPixelFormat& format, const std::uint8_t* pixels,
+                        std::uint32_t bytes_per_pixel, RgbaImage* image, std::uint32_t first_row,
+                        std::uint32_t last_row) {
   const Channel red(format.dwRBitMask), green(format.dwGBitMask), blue(format.dwBBitMask);
   // Without the alpha flag the alpha mask is not meaningful (X8R8G8B8).
   const Channel alpha((format.dwFlags & kDdpfAlphaPixels) != 0 ? format.dwABitMask : 0);
-  const std::size_t count = std::size_t{image->width} * image->height;
-  std::uint8_t* out = image->pixels.data();
+  const std::size_t first = std::size_t{image->width} * first_row;
+  const std::size_t count = std::size_t{image->width} * (last_row - first_row);
+  pixels += first * bytes_per_pixel;
+  std::uint8_t* out = image->pixels.data() + first * 4;
   for (std::size_t i = 0; i < count; ++i, pixels += bytes_per_pixel, out += 4) {
     std::uint32_t pixel = 0;
     std::memcpy(&pixel, pixels, bytes_per_pixel);
@@ -120,14 +134,23 @@ ImageResult decode_dds_first_level(const std::uint8_t* file, std::size_t size, R
   RgbaImage decoded;
   decoded.width = header.dwWidth;
   decoded.height = header.dwHeight;
-  decoded.pixels.resize(std::size_t{decoded.width} * decoded.height * 4);
+  resize_fresh_buffer(&decoded.pixels, std::size_t{decoded.width} * decoded.height * 4);
   const std::uint8_t* pixels = file + kDdsFileHeaderSize;
-  if (squish_flags != 0) {
-    squish::DecompressImage(decoded.pixels.data(), static_cast<int>(decoded.width),
-                            static_cast<int>(decoded.height), pixels, squish_flags);
-  } else {
-    decode_masked_pixels(format, pixels, layout.unit_bytes, &decoded);
-  }
+  const std::uint32_t width = decoded.width;
+  // Bands of whole block rows decode independently, so every core takes one.
+  const std::uint32_t granule = squish_flags != 0 ? 4 : 1;
+  const std::uint64_t bytes_per_granule = layout.level_size(width, granule);
+  for_each_band(
+      decoded.height, granule, min_rows_per_band(width),
+      [&](std::uint32_t first_row, std::uint32_t last_row) {
+        if (squish_flags == 0) {
+          decode_masked_rows(format, pixels, layout.unit_bytes, &decoded, first_row, last_row);
+          return;
+        }
+        squish::DecompressImage(decoded.pixels.data() + std::size_t{width} * first_row * 4,
+                                static_cast<int>(width), static_cast<int>(last_row - first_row),
+                                pixels + first_row / granule * bytes_per_granule, squish_flags);
+      });
   *image = std::move(decoded);
   return {};
 }

@@ -1,98 +1,205 @@
 #include "platform/d3d9/png_encode.h"
 
-#include <png.h>
+#include <libdeflate.h>
 
-#include <csetjmp>
-#include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "platform/d3d9/dds_decode.h"
+#include "platform/d3d9/fresh_buffer.h"
+#include "platform/d3d9/png_filter.h"
+#include "platform/d3d9/png_reduce.h"
 
 namespace korvel::d3d9 {
 namespace {
 
-// Speed over size (measured in bench/bench_dds_to_png): zlib's fastest level
-// and no row filters; the page decodes the PNG once and drops it.
-constexpr int kPngZlibLevel = 1;
-constexpr int kPngRowFilters = PNG_FILTER_NONE;
-// Fewer, larger hand-overs from zlib to our buffer.
-constexpr png_size_t kPngCompressionBuffer = 1 << 17;
+// Chunks are written by hand and deflate is libdeflate's: libpng and libspng
+// both deflate through zlib, which was most of the texture page's time.
+constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr std::size_t kIhdrLength = 13;
+constexpr std::size_t kChunkFraming = 12;  // length, type and CRC around the data
+// A chunk's length field is limited to 2^31 - 1.
+constexpr std::size_t kMaxChunkLength = 0x7FFFFFFF;
+// The largest side a PNG may state is the same limit.
+constexpr std::uint32_t kMaxPngSide = 0x7FFFFFFF;
 
-struct PngOutput {
-  std::vector<std::uint8_t>* bytes;
-  char message[128];
+// Measured in bench/bench_dds_to_png: level 8 stays below ImageMagick's files.
+constexpr int kCompactDeflateLevel = 8;
+
+// A zlib stream of stored deflate blocks: a 32 KiB window, no compression.
+constexpr std::uint8_t kZlibHeaderStored[2] = {0x78, 0x01};
+constexpr std::size_t kZlibTrailerLength = 4;  // Adler-32 of the data
+constexpr std::size_t kStoredBlockMax = 0xFFFF;
+constexpr std::size_t kStoredBlockHeader = 5;  // final bit and type, length, its complement
+
+void put_u32(std::uint8_t* out, std::uint32_t value) {
+  out[0] = static_cast<std::uint8_t>(value >> 24);
+  out[1] = static_cast<std::uint8_t>(value >> 16);
+  out[2] = static_cast<std::uint8_t>(value >> 8);
+  out[3] = static_cast<std::uint8_t>(value);
+}
+
+// Frames the data already at chunk + 8 as a chunk of the given type; returns
+// the bytes the chunk takes.
+std::size_t frame_chunk(std::uint8_t* chunk, const char type[4], std::size_t length) {
+  put_u32(chunk, static_cast<std::uint32_t>(length));
+  std::memcpy(chunk + 4, type, 4);
+  const auto crc = static_cast<std::uint32_t>(libdeflate_crc32(0, chunk + 4, length + 4));
+  put_u32(chunk + 8 + length, crc);
+  return length + kChunkFraming;
+}
+
+std::size_t stored_stream_size(std::size_t data_size) {
+  const std::size_t blocks = data_size / kStoredBlockMax + 1;
+  return sizeof kZlibHeaderStored + blocks * kStoredBlockHeader + data_size + kZlibTrailerLength;
+}
+
+// Stored deflate blocks, each a 5-byte header and up to 64 KiB of data, taken
+// from a run of pieces that need not match the blocks.
+class StoredBlockWriter {
+ public:
+  StoredBlockWriter(std::uint8_t* out, std::size_t data_size) : out_(out), left_(data_size) {
+    std::memcpy(out_, kZlibHeaderStored, sizeof kZlibHeaderStored);
+    out_ += sizeof kZlibHeaderStored;
+    if (left_ == 0) start_block();
+  }
+
+  void append(const std::uint8_t* bytes, std::size_t length) {
+    adler_ = static_cast<std::uint32_t>(libdeflate_adler32(adler_, bytes, length));
+    while (length > 0) {
+      if (room_ == 0) start_block();
+      const std::size_t piece = length < room_ ? length : room_;
+      std::memcpy(out_, bytes, piece);
+      out_ += piece, bytes += piece, length -= piece, room_ -= piece;
+    }
+  }
+
+  // Writes the checksum after the last block; returns the end of the stream.
+  std::uint8_t* finish() {
+    put_u32(out_, adler_);
+    return out_ + kZlibTrailerLength;
+  }
+
+ private:
+  void start_block() {
+    const std::size_t length = left_ < kStoredBlockMax ? left_ : kStoredBlockMax;
+    left_ -= length;
+    out_[0] = left_ == 0 ? 1 : 0;
+    out_[1] = static_cast<std::uint8_t>(length);
+    out_[2] = static_cast<std::uint8_t>(length >> 8);
+    out_[3] = static_cast<std::uint8_t>(~length);
+    out_[4] = static_cast<std::uint8_t>(~length >> 8);
+    out_ += kStoredBlockHeader;
+    room_ = length;
+  }
+
+  std::uint8_t* out_;
+  std::size_t left_;  // data not yet given a block
+  std::size_t room_ = 0;
+  std::uint32_t adler_ = 1;
 };
 
-void append_bytes(png_structp png, png_bytep data, png_size_t length) {
-  auto* output = static_cast<PngOutput*>(png_get_io_ptr(png));
-  output->bytes->insert(output->bytes->end(), data, data + length);
-}
-
-void flush_nothing(png_structp) {}
-
-// libpng's errors leave through longjmp; the text is kept for the caller.
-void keep_error(png_structp png, png_const_charp message) {
-  auto* output = static_cast<PngOutput*>(png_get_error_ptr(png));
-  std::snprintf(output->message, sizeof output->message, "%s", message);
-  png_longjmp(png, 1);
-}
-
-void ignore_warning(png_structp, png_const_charp) {}
-
-// Only trivially destructible locals live between setjmp and a longjmp.
-bool write_rows(png_structp png, png_infop info, const RgbaImage& image) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB_ALPHA,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_compression_level(png, kPngZlibLevel);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, kPngRowFilters);
-  png_set_compression_buffer_size(png, kPngCompressionBuffer);
-  png_write_info(png, info);
-  const std::size_t stride = std::size_t{image.width} * 4;
+// Unfiltered rows straight from the image into stored blocks: one copy of the
+// pixels and two checksums, for a picture shown once and dropped.
+std::size_t write_stored_rows(const RgbaImage& image, std::uint8_t* out) {
+  const std::size_t row_length = std::size_t{image.width} * 4;
+  const std::uint8_t filter_none = 0;
+  StoredBlockWriter writer(out, (row_length + 1) * image.height);
   for (std::uint32_t y = 0; y < image.height; ++y) {
-    png_write_row(png, const_cast<png_bytep>(image.pixels.data() + y * stride));
+    writer.append(&filter_none, 1);
+    writer.append(image.pixels.data() + y * row_length, row_length);
   }
-  png_write_end(png, nullptr);
-  return true;
+  return static_cast<std::size_t>(writer.finish() - out);
 }
+
+struct CompressorDeleter {
+  void operator()(libdeflate_compressor* compressor) const {
+    libdeflate_free_compressor(compressor);
+  }
+};
 
 }  // namespace
 
-ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png) {
+ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, PngPacking packing) {
   png->clear();
-  if (image.width == 0 || image.height == 0 || image.width > PNG_USER_WIDTH_MAX ||
-      image.height > PNG_USER_HEIGHT_MAX ||
+  if (image.width == 0 || image.height == 0 || image.width > kMaxPngSide ||
+      image.height > kMaxPngSide || image.pixels.size() / 4 / image.width != image.height ||
       image.pixels.size() != std::size_t{image.width} * image.height * 4) {
     return {ImageStatus::kCorrupt, "image size does not match its pixels"};
   }
-  PngOutput output{png, {}};
-  png_structp writer =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, &output, &keep_error, &ignore_warning);
-  if (writer == nullptr) return {ImageStatus::kFailed, "libpng could not start"};
-  png_infop info = png_create_info_struct(writer);
-  if (info == nullptr) {
-    png_destroy_write_struct(&writer, nullptr);
-    return {ImageStatus::kFailed, "libpng could not start"};
+  const bool quick = packing == PngPacking::kQuick;
+  // A file to keep takes the smallest exact colour type, as other encoders do.
+  PngPixels pixels;
+  pixels.row_length = std::size_t{image.width} * 4;
+  if (!quick) pixels = reduce_for_png(image);
+  const PngRowSource source{pixels.rows.empty() ? image.pixels.data() : pixels.rows.data(),
+                            pixels.row_length, image.height, pixels.filter_unit};
+  const std::size_t filtered_size = png_filtered_size(source);
+  std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor;
+  std::size_t bound = stored_stream_size(filtered_size);
+  if (!quick) {
+    compressor.reset(libdeflate_alloc_compressor(kCompactDeflateLevel));
+    if (!compressor) return {ImageStatus::kFailed, "out of memory for the compressor"};
+    bound = libdeflate_zlib_compress_bound(compressor.get(), filtered_size);
   }
-  png_set_write_fn(writer, &output, &append_bytes, &flush_nothing);
-  // Mostly-flat textures shrink a lot; a guess spares most regrowth.
-  png->reserve(image.pixels.size() / 4 + 1024);
-  const bool written = write_rows(writer, info, image);
-  png_destroy_write_struct(&writer, &info);
-  if (!written) {
-    png->clear();
-    return {ImageStatus::kFailed, std::string("PNG encoding failed: ") + output.message};
+  if (bound > kMaxChunkLength) return {ImageStatus::kUnsupported, "image too large for one chunk"};
+
+  const std::size_t header = sizeof kPngSignature + kIhdrLength + kChunkFraming;
+  const std::size_t palette_chunks =
+      (pixels.palette.empty() ? 0 : kChunkFraming + pixels.palette.size()) +
+      (pixels.transparency.empty() ? 0 : kChunkFraming + pixels.transparency.size());
+  // The zlib stream goes straight into the IDAT chunk; the buffer shrinks after.
+  resize_fresh_buffer(png, header + palette_chunks + bound + 2 * kChunkFraming);
+  std::uint8_t* out = png->data();
+  std::memcpy(out, kPngSignature, sizeof kPngSignature);
+  std::uint8_t* ihdr = out + sizeof kPngSignature;
+  put_u32(ihdr + 8, image.width);
+  put_u32(ihdr + 12, image.height);
+  // Deflate, adaptive filtering, no interlace.
+  const std::uint8_t ihdr_tail[5] = {pixels.bit_depth, pixels.colour_type, 0, 0, 0};
+  std::memcpy(ihdr + 16, ihdr_tail, sizeof ihdr_tail);
+  frame_chunk(ihdr, "IHDR", kIhdrLength);
+
+  std::uint8_t* idat = out + header;
+  if (!pixels.palette.empty()) {
+    std::memcpy(idat + 8, pixels.palette.data(), pixels.palette.size());
+    idat += frame_chunk(idat, "PLTE", pixels.palette.size());
   }
+  if (!pixels.transparency.empty()) {
+    std::memcpy(idat + 8, pixels.transparency.data(), pixels.transparency.size());
+    idat += frame_chunk(idat, "tRNS", pixels.transparency.size());
+  }
+  std::size_t stream_length = 0;
+  if (quick) {
+    stream_length = write_stored_rows(image, idat + 8);
+  } else {
+    std::unique_ptr<std::uint8_t[]> filtered(new (std::nothrow) std::uint8_t[filtered_size]);
+    if (!filtered) {
+      png->clear();
+      return {ImageStatus::kFailed, "out of memory for the rows"};
+    }
+    // Palette indices compress best unfiltered.
+    filter_png_rows(source, pixels.colour_type != kPngColourPalette, filtered.get());
+    stream_length =
+        libdeflate_zlib_compress(compressor.get(), filtered.get(), filtered_size, idat + 8, bound);
+    if (stream_length == 0) {
+      png->clear();
+      return {ImageStatus::kFailed, "deflate found no room for the rows"};
+    }
+  }
+  std::uint8_t* iend = idat + frame_chunk(idat, "IDAT", stream_length);
+  iend += frame_chunk(iend, "IEND", 0);
+  png->resize(static_cast<std::size_t>(iend - out));
   return {};
 }
 
 ImageResult dds_first_level_to_png(const std::uint8_t* file, std::size_t size,
-                                   std::vector<std::uint8_t>* png) {
+                                   std::vector<std::uint8_t>* png, PngPacking packing) {
   png->clear();
   RgbaImage image;
   ImageResult result = decode_dds_first_level(file, size, &image);
   if (!result.ok()) return result;
-  return encode_png(image, png);
+  return encode_png(image, png, packing);
 }
 
 }  // namespace korvel::d3d9

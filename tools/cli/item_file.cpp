@@ -22,7 +22,9 @@ bool write_item_file(const std::string& path, const std::uint8_t* item, std::uin
   const std::uint8_t* bytes = item;
   std::size_t length = size;
   if (as_png) {
-    const d3d9::ImageResult converted = d3d9::dds_first_level_to_png(item, size, &png);
+    // A file the user keeps: worth the time to make it small.
+    const d3d9::ImageResult converted =
+        d3d9::dds_first_level_to_png(item, size, &png, d3d9::PngPacking::kCompact);
     if (!converted.ok()) {
       *error = "cannot make a PNG of it: " + converted.message;
       return false;

@@ -137,6 +137,40 @@ TEST(DdsDecode, AgreesWithPillow) {
   }
 }
 
+TEST(DdsDecode, LargeTexturesDecodeAsOneCallWould) {
+  // Large textures are cut into bands for the cores; the pixels must be those
+  // of one decode of the whole level, odd sides included.
+  const struct {
+    std::uint32_t width, height;
+    int flags;
+    PixelFormat format;
+  } cases[] = {{1030, 1022, squish::kDxt5, kDxt5},
+               {2048, 600, squish::kDxt1, kDxt1},
+               {1024, 1024, squish::kDxt3, kDxt3}};
+  for (const auto& c : cases) {
+    const int width = static_cast<int>(c.width), height = static_cast<int>(c.height);
+    const Bytes blocks = noise(
+        static_cast<std::size_t>(squish::GetStorageRequirements(width, height, c.flags)), c.width);
+    const Bytes file = dds_file(c.width, c.height, c.format, blocks);
+    RgbaImage ours;
+    ASSERT_TRUE(d3d9::decode_dds_first_level(file.data(), file.size(), &ours).ok());
+    Bytes whole(std::size_t{c.width} * c.height * 4);
+    squish::DecompressImage(whole.data(), width, height, blocks.data(), c.flags);
+    EXPECT_TRUE(ours.pixels == whole) << c.width << "x" << c.height;
+  }
+  // Uncompressed rows in bands: A8R8G8B8 words are B, G, R, A in memory.
+  const Bytes argb = noise(std::size_t{1500} * 700 * 4, 3);
+  const Bytes file = dds_file(1500, 700, kArgb, argb);
+  RgbaImage ours;
+  ASSERT_TRUE(d3d9::decode_dds_first_level(file.data(), file.size(), &ours).ok());
+  Bytes expected(argb.size());
+  for (std::size_t i = 0; i < argb.size(); i += 4) {
+    expected[i] = argb[i + 2], expected[i + 1] = argb[i + 1];
+    expected[i + 2] = argb[i], expected[i + 3] = argb[i + 3];
+  }
+  EXPECT_TRUE(ours.pixels == expected);
+}
+
 TEST(DdsDecode, RefusesWhatItCannotRead) {
   const Bytes dxt1 = dds_file(8, 8, kDxt1, Bytes(32, 0));
   auto changed = [&](std::size_t offset, std::uint32_t value, Bytes file) {

@@ -23,24 +23,73 @@ RgbaImage noise_image(std::uint32_t width, std::uint32_t height, std::uint32_t s
   return image;
 }
 
+// Smooth rings with a hard edge: every row filter wins somewhere.
+RgbaImage smooth_image(std::uint32_t width, std::uint32_t height) {
+  RgbaImage image;
+  image.width = width;
+  image.height = height;
+  image.pixels.resize(std::size_t{width} * height * 4);
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      std::uint8_t* pixel = &image.pixels[(std::size_t{y} * width + x) * 4];
+      pixel[0] = static_cast<std::uint8_t>((x * x + y * y) / 64);
+      pixel[1] = static_cast<std::uint8_t>(x + y);
+      pixel[2] = static_cast<std::uint8_t>(x < width / 2 ? 0 : 255);
+      pixel[3] = static_cast<std::uint8_t>(255 - y);
+    }
+  }
+  return image;
+}
+
+// colours distinct colours in stripes; opaque or with translucent ones.
+RgbaImage few_colours(std::uint32_t width, std::uint32_t height, std::uint32_t colours,
+                      bool opaque) {
+  RgbaImage image = smooth_image(width, height);
+  for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+    const auto colour = static_cast<std::uint32_t>((i / 4) * 7 / 5 % colours);
+    image.pixels[i] = static_cast<std::uint8_t>(colour * 37);
+    image.pixels[i + 1] = static_cast<std::uint8_t>(colour);
+    image.pixels[i + 2] = static_cast<std::uint8_t>(255 - colour);
+    image.pixels[i + 3] = opaque ? 255 : static_cast<std::uint8_t>(colour % 3 * 100);
+  }
+  return image;
+}
+
 TEST(PngEncode, PixelsSurviveExactly) {
-  const std::pair<std::uint32_t, std::uint32_t> sizes[] = {
-      {1, 1}, {3, 5}, {257, 3}, {64, 64}, {1, 300}};
+  // Large ones span many stored blocks and several bands of filtered rows.
+  // Files to keep take the smallest exact colour type: palettes of every bit
+  // depth with and without transparency, and RGB for opaque pictures.
+  enum Kind { kNoise, kSmooth, kOpaque, kColours2, kColours4, kColours16, kColours256 };
+  const struct {
+    std::uint32_t width, height;
+    Kind kind;
+  } cases[] = {{1, 1, kNoise},     {3, 5, kNoise},       {257, 3, kNoise},
+               {64, 64, kNoise},   {1, 300, kNoise},     {1100, 1000, kSmooth},
+               {700, 900, kNoise}, {301, 40, kOpaque},   {13, 7, kColours2},
+               {9, 5, kColours4},  {33, 17, kColours16}, {130, 90, kColours256}};
   TempDir scratch;
-  for (const auto& [width, height] : sizes) {
-    const RgbaImage image = noise_image(width, height, width * 7 + height);
-    Bytes png;
-    ASSERT_TRUE(d3d9::encode_png(image, &png).ok());
-    ASSERT_GT(png.size(), 8u);
-    EXPECT_EQ(Bytes(png.begin(), png.begin() + 8),
-              (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
-    RgbaImage by_libpng, by_pillow;
-    ASSERT_TRUE(read_png_rgba(png, &by_libpng)) << width << "x" << height;
-    EXPECT_EQ(by_libpng.width, width);
-    EXPECT_EQ(by_libpng.pixels, image.pixels) << width << "x" << height;
-    write_bytes(scratch.file("out.png"), png);
-    ASSERT_TRUE(read_with_pillow(scratch.file("out.png"), &by_pillow));
-    EXPECT_EQ(by_pillow.pixels, image.pixels) << width << "x" << height;
+  for (const auto& [width, height, kind] : cases) {
+    for (const d3d9::PngPacking packing : {d3d9::PngPacking::kQuick, d3d9::PngPacking::kCompact}) {
+      RgbaImage image = kind == kNoise ? noise_image(width, height, width * 7 + height)
+                                       : smooth_image(width, height);
+      const std::uint32_t colours[] = {0, 0, 0, 2, 4, 16, 256};
+      if (kind >= kColours2) image = few_colours(width, height, colours[kind], kind % 2 == 0);
+      if (kind == kOpaque) {
+        for (std::size_t i = 3; i < image.pixels.size(); i += 4) image.pixels[i] = 255;
+      }
+      Bytes png;
+      ASSERT_TRUE(d3d9::encode_png(image, &png, packing).ok());
+      ASSERT_GT(png.size(), 8u);
+      EXPECT_EQ(Bytes(png.begin(), png.begin() + 8),
+                (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+      RgbaImage by_libpng, by_pillow;
+      ASSERT_TRUE(read_png_rgba(png, &by_libpng)) << width << "x" << height;
+      EXPECT_EQ(by_libpng.width, width);
+      EXPECT_EQ(by_libpng.pixels, image.pixels) << width << "x" << height;
+      write_bytes(scratch.file("out.png"), png);
+      ASSERT_TRUE(read_with_pillow(scratch.file("out.png"), &by_pillow));
+      EXPECT_EQ(by_pillow.pixels, image.pixels) << width << "x" << height;
+    }
   }
 }
 
