@@ -6,10 +6,25 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev librapidxml-dev libgumbo-dev libcpp-httplib-dev nlohmann-json3-dev
-  libpng-dev libsquish-dev
+  libpng-dev libsquish-dev libtinygltf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil imagemagick
+  nodejs
 )
+# Debian's nodejs comes without npm; a Node.js that brings its own keeps it.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
+
+# The glTF validator that the export tests run, pinned by its lock file and
+# installed again whenever the lock file is newer than what was installed.
+install_gltf_test_packages() {
+  local dir
+  dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tests/gltf"
+  if [ ! -f "$dir/node_modules/.package-lock.json" ] ||
+     [ "$dir/package-lock.json" -nt "$dir/node_modules/.package-lock.json" ]; then
+    echo "deps: npm ci in tests/gltf" >&2
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+}
 
 missing=()
 for package in "${packages[@]}"; do
@@ -18,7 +33,10 @@ for package in "${packages[@]}"; do
   fi
 done
 
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  install_gltf_test_packages
+  exit 0
+fi
 
 echo "deps: installing ${missing[*]}" >&2
 sudo_cmd=()
@@ -26,3 +44,4 @@ sudo_cmd=()
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install_gltf_test_packages
