@@ -1,18 +1,22 @@
-// The korvel executable: the display's port, signal handling, and the program.
+// The korvel executable: the display server on its port, signal handling,
+// and the program.
 #include <pthread.h>
 #include <signal.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "platform/display/display_server.h"
+#include "platform/win/display.h"
 #include "shell/program.h"
 
 namespace {
 
-constexpr int kDefaultPort = 8420;
+constexpr int kDefaultPort = korvel::display::kDefaultPort;
 constexpr int kMaxPort = 65535;
 
 // "--port N": where the display attaches; 0 lets the system choose. False for
@@ -65,7 +69,23 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  // The screen is installed before the first window and stays until the
+  // program ended, past every dialog it can open.
+  std::string error;
+  std::unique_ptr<korvel::display::DisplayServer> server =
+      korvel::display::DisplayServer::start(port, error);
+  if (server == nullptr) {
+    std::fprintf(stderr, "korvel: %s\n", error.c_str());
+    return 1;
+  }
+  korvel::win::set_display(server->display());
+  std::printf("korvel: open %s in a browser\n", server->address().c_str());
+  std::fflush(stdout);
   std::thread(watch_signals, signals).detach();
 
-  return korvel::korvel_main();
+  const int exit_code = korvel::korvel_main();
+  korvel::win::set_display(nullptr);
+  server->finish(exit_code);
+  return exit_code;
 }

@@ -36,7 +36,7 @@ static_assert(kTreeControlStyle ==
 std::atomic<bool> g_closeRequested{false};
 std::atomic<win::HWND> g_hostForClose{nullptr};
 
-// Step 1: the module path, or empty when it cannot be used.
+// The executable's path, or empty when it cannot be used.
 std::string module_path(const StartOptions& options) {
   if (!options.module_path.empty()) {
     return options.module_path.size() < kModulePathCapacity ? options.module_path : std::string();
@@ -58,7 +58,13 @@ std::u16string to_wide(const std::string& text) {
   return win::utf8_to_utf16(text);
 }
 
-// Step 3, with the reports a malformed or unreadable list earns.
+std::u16string malformed_report(const std::u16string& what, const ListLoadResult& loaded) {
+  return what + to_wide(loaded.path) + u" is not well-formed: " + to_wide(loaded.message) +
+         u" at line " + to_wide(std::to_string(loaded.line)) + u", column " +
+         to_wide(std::to_string(loaded.column)) + u".";
+}
+
+// The list document, with the reports a malformed or unreadable list earns.
 void load_list(ProgramRun* run, std::vector<std::u16string>* reports) {
   const char* primary = run->list_path.c_str();
   ListLoadResult loaded = run->list.load(primary, kDefaultListPath);
@@ -69,18 +75,13 @@ void load_list(ProgramRun* run, std::vector<std::u16string>* reports) {
                        u"file as it is.");
   }
   if (loaded.status != ListLoadStatus::kMalformed) return;
-  reports->push_back(u"The list of archives " + to_wide(loaded.path) + u" is not well-formed: " +
-                     to_wide(loaded.message) + u" at line " + to_wide(std::to_string(loaded.line)) +
-                     u", column " + to_wide(std::to_string(loaded.column)) + u".");
+  reports->push_back(malformed_report(u"The list of archives ", loaded));
   if (loaded.from_fallback) return;
   run->save_list = false;
   reports->back() += u" korvel starts from the default list and leaves that file as it is.";
   loaded = run->list.load(kDefaultListPath, nullptr);
   if (loaded.status == ListLoadStatus::kMalformed) {
-    reports->push_back(u"The default list " + to_wide(loaded.path) + u" is not well-formed: " +
-                       to_wide(loaded.message) + u" at line " +
-                       to_wide(std::to_string(loaded.line)) + u", column " +
-                       to_wide(std::to_string(loaded.column)) + u".");
+    reports->push_back(malformed_report(u"The default list ", loaded));
   }
 }
 
@@ -100,7 +101,7 @@ void register_classes(win::HINSTANCE instance) {
   }
 }
 
-// Step 7: the page is read whole; a missing one reads as 0 bytes.
+// The page is read whole; a missing one reads as 0 bytes.
 void load_page(win::HWND host) {
   FileStream stream;
   std::uint64_t size = 0;
@@ -117,7 +118,7 @@ void load_page(win::HWND host) {
   engine::HTMLayoutLoadHtmlEx(host, page.get(), static_cast<win::UINT>(read), kPageBaseUrl);
 }
 
-// Step 8.
+// The page's slots for the tree and for the selected item's page.
 void find_page_slots(win::HWND host) {
   engine::HELEMENT root_handle = nullptr;
   engine::HTMLayoutGetRootElement(host, &root_handle);
@@ -127,7 +128,7 @@ void find_page_slots(win::HWND host) {
   g_contentElement = root.get_element_by_id("content");
 }
 
-// Step 11.
+// The tree popup over its slot, shown while the slot is.
 void lay_tree_over_slot(win::HWND popup) {
   win::WINDOWPLACEMENT placement{};
   placement.length = sizeof placement;
@@ -141,7 +142,7 @@ void lay_tree_over_slot(win::HWND popup) {
   win::ShowWindow(popup, visible != win::FALSE ? win::SW_SHOW : win::SW_HIDE);
 }
 
-// Step 12: one root item per element child of "xml_root", in document order.
+// One root item per element child of "xml_root", in document order.
 void insert_archive_items(IdxListDocument& list) {
   ListNode* root = list.root();
   if (root == nullptr) return;

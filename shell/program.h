@@ -1,6 +1,6 @@
 // The program: start-up (the list document, the windows, the page, the tree's
 // first level), the message loop, and the exit that writes the list back.
-// korvel_main does all three; the steps are separate so that tests can drive
+// korvel_main does all three; they are separate so that tests can drive
 // the program in-process between them.
 #pragma once
 

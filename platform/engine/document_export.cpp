@@ -26,4 +26,11 @@ std::optional<std::vector<BYTE>> delivered_resource(HWND window, const std::u16s
   return it->second;
 }
 
+std::uint64_t resource_delivery(HWND window, const std::u16string& url) {
+  const View* view = find_view(window);
+  if (view == nullptr) return 0;
+  auto it = view->deliveries.find(url);
+  return it == view->deliveries.end() ? 0 : it->second;
+}
+
 }  // namespace korvel::engine

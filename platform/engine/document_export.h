@@ -17,5 +17,8 @@ std::string export_page_html(HWND window);
 // 0 for a window without a page.
 std::uint64_t page_version(HWND window);
 std::optional<std::vector<BYTE>> delivered_resource(HWND window, const std::u16string& url);
+// Which delivery gave url its bytes: a number that changes with every
+// delivery, even of the same bytes; 0 when nothing was delivered.
+std::uint64_t resource_delivery(HWND window, const std::u16string& url);
 
 }  // namespace korvel::engine

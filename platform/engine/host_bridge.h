@@ -45,6 +45,11 @@ namespace host {
 bool post_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // Marks the whole window for repainting.
 void invalidate(HWND window);
+// The element key the display named with the mouse message being handled; 0 for none.
+std::uint32_t mouse_element_key();
+// A window still 0x0 (placed before any page size was known) gets the size
+// now known, centred on the desktop as a window of that size would have been.
+void size_unsized_window(HWND window, UINT width, UINT height);
 
 }  // namespace host
 }  // namespace korvel::engine

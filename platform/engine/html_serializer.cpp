@@ -81,20 +81,31 @@ void append_keys(const Element& element, std::string& out) {
   }
 }
 
+// The name written for element: see the header for why some are renamed.
+std::string written_tag(const Element& element, const SerializeOptions& options) {
+  if (!options.with_keys) return element.tag;
+  const bool frame_page_part =
+      element.document != nullptr && element.document->frame != nullptr &&
+      (element.tag == "html" || element.tag == "head" || element.tag == "body");
+  if (element.tag == "frame" || frame_page_part) return "korvel-" + element.tag;
+  return element.tag;
+}
+
 }  // namespace
 
 void serialize_outer(const Element& element, const SerializeOptions& options, std::string& out) {
+  const std::string tag = written_tag(element, options);
   out += '<';
-  out += element.tag;
+  out += tag;
   for (const Attribute& attribute : element.attributes) {
     append_attribute(out, attribute.name, utf16_to_utf8(attribute.value));
   }
   if (options.with_keys) append_keys(element, out);
   out += '>';
-  if (is_void(element.tag)) return;
+  if (is_void(tag)) return;
   serialize_inner(element, options, out);
   out += "</";
-  out += element.tag;
+  out += tag;
   out += '>';
 }
 

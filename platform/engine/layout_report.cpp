@@ -73,6 +73,10 @@ void apply_layout_report(HWND window, const LayoutReport& report) {
                                  change.shown ? 1u : 0u};
     route_to_element(*element, HANDLE_BEHAVIOR_EVENT, &record, &record.cmd);
   }
+  if (find_view(window) == nullptr) return;
+  // The host sized and centred its window from the page's minimum size before
+  // any screen had laid the page out (0x0); a report gives it that size.
+  host::size_unsized_window(window, report.min_width, report.min_height);
   if (find_view(window) != nullptr) host::invalidate(window);
 }
 

@@ -153,6 +153,11 @@ void attach_behaviors(HWND window, const std::vector<std::uint32_t>& uids) {
   }
 }
 
+std::uint64_t next_delivery() {
+  static std::uint64_t last = 0;  // UI thread only
+  return ++last;
+}
+
 }  // namespace
 
 void load_page(View& view, std::string_view html, std::u16string base_url) {
@@ -165,6 +170,7 @@ void load_page(View& view, std::string_view html, std::u16string base_url) {
   still->focus = 0;
   still->pressed = 0;
   still->resources.clear();
+  still->deliveries.clear();
   auto page = std::make_unique<Document>();
   page->url = std::move(base_url);
   page->view = still;
@@ -210,6 +216,7 @@ std::optional<std::vector<BYTE>> request_data(View& view, const std::u16string& 
     return std::nullopt;
   }
   still->resources[uri] = *data;
+  still->deliveries[uri] = next_delivery();
   return data;
 }
 
@@ -224,6 +231,7 @@ bool data_ready(View& view, std::u16string_view uri, const BYTE* data, DWORD len
   }
   // An answer that comes later replaces what the display shows.
   view.resources[std::u16string(uri)] = std::move(bytes);
+  view.deliveries[std::u16string(uri)] = next_delivery();
   ++view.version;
   return true;
 }

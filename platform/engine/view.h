@@ -48,6 +48,9 @@ struct View {
   UINT min_width = 0;
   UINT min_height = 0;
   std::map<std::u16string, std::vector<BYTE>> resources;
+  // Per URL, the number of the delivery that gave its bytes (process-wide,
+  // from 1), so the display can tell a new delivery from the one it has.
+  std::map<std::u16string, std::uint64_t> deliveries;
   LoadRequest* loading = nullptr;
   std::uint64_t version = 0;  // bumped by every change of the page
 };

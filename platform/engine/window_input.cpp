@@ -1,7 +1,8 @@
 // HTMLayoutProcND: the host window's messages as the engine takes them. Mouse
-// messages go to the element under the pointer (the last visible element in
-// document order whose reported box holds the point; the page root when none
-// does), keys to the focused element. A left press and release on the same
+// messages go to the element the display named under the pointer, when it is
+// a visible element of this window's page; otherwise to the last visible
+// element in document order whose reported box holds the point (the page root
+// when none does). Keys go to the focused element. A left press and release on the same
 // button make a BUTTON_CLICK. The engine's own message delivers posted events
 // and submitted layout reports.
 #include "platform/engine/element_handles.h"
@@ -26,6 +27,9 @@ bool contains(const RECT& box, int x, int y) {
 
 Element* element_at(View& view, int x, int y) {
   if (view.page == nullptr || view.page->root == nullptr) return nullptr;
+  if (Element* named = lookup_uid(host::mouse_element_key())) {
+    if (view_of(*named) == &view && element_visible(*named)) return named;
+  }
   Element* root = view.page->root.get();
   Element* found = root->reported && root->visible && contains(root->box, x, y) ? root : nullptr;
   visit_descendants(*root, [&](Element& element) {

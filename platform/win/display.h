@@ -89,10 +89,17 @@ class Display {
   virtual void device_resource_released(HWND window, std::uint64_t id) = 0;
   // A frame the 3-D device presented in window.
   virtual void frame_published(HWND window, const DeviceFrame& frame) = 0;
+
+  // On the UI thread, each time its queue ran dry and before it waits: the
+  // place to look at what the UI thread owns (pages) and publish what changed.
+  // Must not run a window procedure.
+  virtual void ui_thread_idle() {}
 };
 
 // Installs the screen; null leaves the window system headless. A display
 // learns of windows only from changes, so it is installed before the first.
+// Without a display nobody can answer a modal request: one open when the
+// display goes, or one made while there is none, reads as cancelled.
 void set_display(std::shared_ptr<Display> display);
 
 enum class MouseAction { kMove, kLeftDown, kLeftUp, kLeftDoubleClick };
@@ -102,6 +109,9 @@ struct MouseInput {
   MouseAction action = MouseAction::kMove;
   int x = 0;  // desktop coordinates
   int y = 0;
+  // The page element the display found under the pointer (its data-korvel-key);
+  // 0 leaves the choice to the page's reported boxes.
+  std::uint32_t element_key = 0;
 };
 
 struct KeyInput {

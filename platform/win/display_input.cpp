@@ -57,6 +57,7 @@ bool mouse_to_message(const MouseInput& input, MSG* msg) {
     return false;
   }
   const POINT origin = detail::client_origin(st, *record);
+  st.mouse_element_key = input.element_key;
   *msg = MSG{input.window,
              mouse_message(input.action, record->class_style),
              st.left_button_down ? MK_LBUTTON : 0,

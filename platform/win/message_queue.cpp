@@ -21,6 +21,7 @@ Retrieved retrieve_message(MSG* msg, bool wait, bool (*stop)(State&, std::uint64
                            std::uint64_t stop_argument) {
   State& st = state();
   std::unique_lock<std::mutex> lock(st.mutex);
+  bool idle_told = false;
   for (;;) {
     if (stop(st, stop_argument)) return Retrieved::kNothing;
     while (!st.posted.empty()) {
@@ -57,7 +58,18 @@ Retrieved retrieve_message(MSG* msg, bool wait, bool (*stop)(State&, std::uint64
       return Retrieved::kMessage;
     }
     if (!wait) return Retrieved::kNothing;
+    if (!idle_told && st.display != nullptr) {
+      // Once per dry spell: what the display publishes may post nothing, so
+      // the queue is looked at again before waiting.
+      idle_told = true;
+      const std::shared_ptr<Display> display = st.display;
+      lock.unlock();
+      display->ui_thread_idle();
+      lock.lock();
+      continue;
+    }
     st.changed.wait(lock);
+    idle_told = false;
   }
 }
 
@@ -103,6 +115,12 @@ bool next_pending_message(MSG* msg) {
     if (!detail::claim_ui_thread(st)) return false;
   }
   return detail::retrieve_message(msg, false, &never_stop, 0) != detail::Retrieved::kNothing;
+}
+
+std::uint32_t mouse_message_element_key() {
+  detail::State& st = detail::state();
+  std::lock_guard<std::mutex> lock(st.mutex);
+  return st.mouse_element_key;
 }
 
 BOOL TranslateMessage(const MSG* /*msg*/) {

@@ -5,6 +5,8 @@
 // GetMessageW, as Windows handles sent messages there.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/win/win_types.h"
 
 namespace korvel::win {
@@ -25,6 +27,10 @@ void PostQuitMessage(int exit_code);
 // window, which then follows the mouse until the left button is released;
 // WM_CLOSE destroys the window.
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+// UI thread. The element key the display named with the mouse message
+// retrieved last (MouseInput::element_key); 0 when it named none.
+std::uint32_t mouse_message_element_key();
 
 // GetMessageW without waiting: false when nothing is pending. For drivers
 // and tests that need the queue drained at a known point.

@@ -36,6 +36,8 @@ std::optional<ModalAnswer> run_modal(ModalRequest request) {
     detail::ModalRecord record;
     record.request = request;
     record.blocks_all = request.kind == ModalKind::kConsoleMessage && ui_thread;
+    // With no screen to answer it, waiting would never end.
+    record.answered = st.display == nullptr;
     st.modals[request.id] = std::move(record);
     display = st.display;
   }

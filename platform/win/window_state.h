@@ -108,6 +108,7 @@ struct State {
   int desktop_width = kDefaultDesktopWidth;
   int desktop_height = kDefaultDesktopHeight;
   POINT cursor{};
+  std::uint32_t mouse_element_key = 0;  // of the mouse message retrieved last
   bool left_button_down = false;
   DragState drag;
 };

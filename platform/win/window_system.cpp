@@ -137,8 +137,18 @@ LRESULT call_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
 
 void set_display(std::shared_ptr<Display> display) {
   detail::State& st = detail::state();
-  std::lock_guard<std::mutex> lock(st.mutex);
-  st.display = std::move(display);
+  {
+    std::lock_guard<std::mutex> lock(st.mutex);
+    st.display = std::move(display);
+    if (st.display == nullptr) {
+      for (auto& [id, modal] : st.modals) {
+        if (modal.answered) continue;
+        modal.answered = true;
+        modal.answer = ModalAnswer{};
+      }
+    }
+  }
+  st.changed.notify_all();
 }
 
 void reset_window_system() {

@@ -75,7 +75,7 @@ class ProgramFixture : public ::testing::Test {
     write_bytes(resources() + "/" + name, std::vector<std::uint8_t>(text.begin(), text.end()));
   }
 
-  // Start-up, steps 1 to 14.
+  // Start-up, up to the message loop.
   void start() {
     ASSERT_EQ(start_program(&run, options), 0);
     started = true;
@@ -110,12 +110,12 @@ class ProgramFixture : public ::testing::Test {
     return found;
   }
 
-  // The first element with this id, frames included.
-  engine::HELEMENT by_id(const char* id) const {
+  // The first element whose attribute has this value, frames included.
+  engine::HELEMENT find(const char* attribute, const char* value) const {
     engine::HELEMENT found = nullptr;
-    const std::u16string wide = win::utf8_to_utf16(id);
+    const std::u16string wide = win::utf8_to_utf16(value);
     engine::HTMLayoutVisitElements(
-        root(), nullptr, "id", wide.c_str(),
+        root(), nullptr, attribute, wide.c_str(),
         [](engine::HELEMENT he, engine::LPVOID param) -> engine::BOOL {
           *static_cast<engine::HELEMENT*>(param) = he;
           return 1;
@@ -123,20 +123,9 @@ class ProgramFixture : public ::testing::Test {
         &found, 0);
     return found;
   }
-
-  // The element whose attribute name has this value, e.g. a tab panel.
-  engine::HELEMENT by_name(const char* name) const {
-    engine::HELEMENT found = nullptr;
-    const std::u16string wide = win::utf8_to_utf16(name);
-    engine::HTMLayoutVisitElements(
-        root(), nullptr, "name", wide.c_str(),
-        [](engine::HELEMENT he, engine::LPVOID param) -> engine::BOOL {
-          *static_cast<engine::HELEMENT*>(param) = he;
-          return 1;
-        },
-        &found, 0);
-    return found;
-  }
+  engine::HELEMENT by_id(const char* id) const { return find("id", id); }
+  // A tab panel, by its name.
+  engine::HELEMENT by_name(const char* name) const { return find("name", name); }
 
   struct Box {
     engine::HELEMENT element;

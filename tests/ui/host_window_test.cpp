@@ -164,5 +164,19 @@ TEST_F(HostWindow, TheTreePopupFollowsItsPanelAndTheModelPopupItsElement) {
   EXPECT_TRUE(window_visible(tree_popup()));
 }
 
+TEST_F(HostWindow, BehaviourRequestsAreAnsweredFromTheRegistry) {
+  for (const char* name : {"tabs", "Tabs", "treeview"}) {
+    SCOPED_TRACE(name);
+    engine::NMHL_ATTACH_BEHAVIOR request{};
+    request.hdr = win::NMHDR{g_hwndHost, 0, engine::HLN_ATTACH_BEHAVIOR};
+    request.element = by_id("sidebar");
+    request.behaviorName = name;
+    EXPECT_EQ(HostNotifyCallback(0, 0, reinterpret_cast<win::LPARAM>(&request), nullptr), 0);
+    const bool registered = std::string(name) == "tabs";
+    EXPECT_EQ(request.elementProc != nullptr, registered);
+    EXPECT_EQ(request.elementEvents, registered ? 0x307u : 0u);
+  }
+}
+
 }  // namespace
 }  // namespace korvel

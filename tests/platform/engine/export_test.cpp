@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/engine/document_export.h"
+#include "platform/engine/html_parser.h"
 #include "tests/support/page_host.h"
 
 namespace korvel::engine {
@@ -24,13 +25,27 @@ TEST_F(Export, KeysStatesUrlsAndFramePages) {
   const std::string p = "<p id=\"p\" title=\"a&quot;b\" data-korvel-key=\"" + key_of(by_id("p")) +
                         "\" data-korvel-state=\"current expanded\">x &amp; y</p>";
   EXPECT_NE(html.find(p), std::string::npos) << html;
-  const std::string frame = "<frame id=\"f\" src=\"f/page.html\" data-korvel-key=\"" +
-                            key_of(by_id("f")) + "\" data-korvel-url=\"/res/f/page.html\"><html";
+  const std::string frame = "<korvel-frame id=\"f\" src=\"f/page.html\" data-korvel-key=\"" +
+                            key_of(by_id("f")) +
+                            "\" data-korvel-url=\"/res/f/page.html\"><korvel-html";
   EXPECT_NE(html.find(frame), std::string::npos) << html;
   const std::string pic = "<img id=\"pic\" src=\"korvel:G1TG\" data-korvel-key=\"" +
                           key_of(by_id("pic")) + "\" data-korvel-url=\"korvel:G1TG\">";
   EXPECT_NE(html.find(pic), std::string::npos) << html;
   EXPECT_EQ(html.rfind("<html data-korvel-key=", 0), 0u);
+
+  // A browser's parser (gumbo, behind parse_page, which names korvel-frame
+  // back to frame) keeps the frame's page inside the frame.
+  const std::unique_ptr<Element> parsed = parse_page(html, 0);
+  std::string path;
+  visit_descendants(*parsed, [&](Element& element) {
+    if (const Attribute* id = find_attribute(element, "id"); id == nullptr || id->value != u"pic") {
+      return false;
+    }
+    for (const Element* up = &element; up != nullptr; up = up->parent) path = up->tag + " " + path;
+    return true;
+  });
+  EXPECT_EQ(path, "html body div frame korvel-html korvel-body img ") << html;
 
   // Keys are the handle numbers, so the display can name elements back.
   HELEMENT found = nullptr;
@@ -63,6 +78,12 @@ TEST_F(Export, TheVersionMovesWithEveryChange) {
   ASSERT_TRUE(bytes.has_value());
   EXPECT_EQ(bytes->size(), 1u);
   EXPECT_FALSE(delivered_resource(window, u"/pages/none.png").has_value());
+  // Each delivery has a number of its own, also when its bytes are the same.
+  const std::uint64_t delivery = resource_delivery(window, u"/pages/late.png");
+  const BYTE same[] = {1};
+  HTMLayoutDataReady(window, u"/pages/late.png", same, 1);
+  EXPECT_GT(resource_delivery(window, u"/pages/late.png"), delivery);
+  EXPECT_EQ(resource_delivery(window, u"/pages/none.png"), 0u);
 }
 
 TEST_F(Export, FocusMovedByAPressMovesTheVersion) {

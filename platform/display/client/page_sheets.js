@@ -1,0 +1,62 @@
+// Style sheets of a page, fetched from /data and adopted by the shadow root
+// that shows the page. Selectors are adjusted to how the page is mirrored: a
+// frame is a korvel-frame element, and the page's root is its html element.
+
+const cache = new Map();  // data id -> Promise<CSSStyleSheet>
+
+const base = new CSSStyleSheet();
+base.replaceSync(`
+  :host { display: block; position: relative; overflow: hidden; }
+  head, script, template { display: none !important; }
+  html { display: block; }
+  korvel-frame { display: block; overflow: hidden; }
+`);
+
+function adjustSelector(selector) {
+  return selector
+      .replace(/:root\b/g, 'html')
+      .replace(/(^|[\s>+~,(])frame(?=$|[\s.#:[>+~,)])/g, '$1korvel-frame');
+}
+
+function adjustRules(rules) {
+  for (const rule of rules) {
+    if (rule instanceof CSSStyleRule) {
+      const adjusted = adjustSelector(rule.selectorText);
+      if (adjusted !== rule.selectorText) rule.selectorText = adjusted;
+    }
+    if (rule.cssRules) adjustRules(rule.cssRules);
+  }
+}
+
+function sheetFor(id) {
+  if (!cache.has(id)) {
+    cache.set(id, fetch(`/data/${id}`)
+        .then((response) => (response.ok ? response.text() : ''))
+        .then((text) => {
+          const sheet = new CSSStyleSheet();
+          // @import would fetch by itself; the host delivers every byte.
+          sheet.replaceSync(text.replace(/@import[^;]*;/g, ''));
+          adjustRules(sheet.cssRules);
+          return sheet;
+        })
+        .catch(() => new CSSStyleSheet()));
+  }
+  return cache.get(id);
+}
+
+// Adopts the sheets of ids, in order, by root; calls done once they apply.
+// Until then root.korvelStyled is false: a layout without its sheets would be
+// reported as the page's.
+export function adoptSheets(root, ids, done) {
+  const wanted = ids.join(',');
+  if (root.korvelSheets === wanted) return;
+  root.korvelSheets = wanted;
+  root.korvelStyled = false;
+  Promise.all(ids.map(sheetFor)).then((sheets) => {
+    if (root.korvelSheets !== wanted) return;
+    root.adoptedStyleSheets = [base, ...sheets];
+    root.korvelStyled = true;
+    done();
+  });
+  if (root.adoptedStyleSheets.length === 0) root.adoptedStyleSheets = [base];
+}

@@ -1,0 +1,229 @@
+#include "platform/display/display_server.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <httplib.h>
+
+#include "platform/display/client_files.h"
+#include "platform/display/directory_listing.h"
+#include "platform/display/display_limits.h"
+#include "platform/display/input_decoder.h"
+#include "platform/display/request_guards.h"
+
+namespace korvel::display {
+namespace {
+
+constexpr const char* kTokenCookie = "korvel_token";
+// Scripts only from this server; style attributes of the page are allowed.
+constexpr const char* kClientPolicy =
+    "default-src 'none'; script-src 'self'; style-src 'self' 'unsafe-inline'; "
+    "img-src 'self' blob: data:; connect-src 'self'; base-uri 'none'; form-action 'none'; "
+    "frame-ancestors 'none'";
+
+static_assert(kMaxRequestLineBytes == CPPHTTPLIB_REQUEST_URI_MAX_LENGTH);
+static_assert(kMaxRequestLineBytes == CPPHTTPLIB_HEADER_MAX_LENGTH);
+
+void refuse(httplib::Response& response, int status, const std::string& reason) {
+  response.status = status;
+  response.set_content("korvel: " + reason + "\n", "text/plain; charset=utf-8");
+}
+
+// A decimal id of at most kMaxIdDigits digits; 0 when it is not one.
+std::uint64_t parse_id(const std::string& text) {
+  if (text.empty() || text.size() > kMaxIdDigits) return 0;
+  std::uint64_t id = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    id = id * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return id;
+}
+
+void serve_bytes(httplib::Response& response, const std::optional<DataItem>& item) {
+  if (!item || item->bytes == nullptr) return refuse(response, 404, "no such data");
+  // Ids are never reused, so what an id names never changes.
+  response.set_header("Cache-Control", "private, max-age=31536000, immutable");
+  response.set_content(reinterpret_cast<const char*>(item->bytes->data()), item->bytes->size(),
+                       item->content_type.c_str());
+}
+
+}  // namespace
+
+struct DisplayServer::Impl {
+  httplib::Server server;
+  std::shared_ptr<BrowserDisplay> display = std::make_shared<BrowserDisplay>();
+  ModifierState modifiers;
+  std::string token;
+  std::filesystem::path browse_root;
+  int port = 0;
+  std::thread listener;
+  std::atomic<bool> stopped{false};
+
+  bool guard(const httplib::Request& request, httplib::Response& response);
+  void routes();
+};
+
+bool DisplayServer::Impl::guard(const httplib::Request& request, httplib::Response& response) {
+  response.set_header("X-Content-Type-Options", "nosniff");
+  response.set_header("Referrer-Policy", "no-referrer");
+  if (!host_allowed(request.get_header_value("Host"), port)) {
+    refuse(response, 403, "the Host header must name 127.0.0.1 or localhost and this port");
+    return false;
+  }
+  if (request.path == "/" && request.method == "GET" && request.has_param("token")) {
+    if (!token_matches(request.get_param_value("token"), token)) {
+      refuse(response, 403, "this token is not the one korvel printed at start");
+      return false;
+    }
+    // The cookie carries the token from now on; the address loses it.
+    response.set_header("Set-Cookie", std::string(kTokenCookie) + "=" + token +
+                                          "; Path=/; HttpOnly; SameSite=Strict");
+    response.set_redirect("/", 303);
+    return false;
+  }
+  if (!token_matches(cookie_value(request.get_header_value("Cookie"), kTokenCookie), token)) {
+    refuse(response, 403, "open the address korvel printed at start, with its token");
+    return false;
+  }
+  if (request.method == "POST" && !origin_allowed(request.get_header_value("Origin"), port)) {
+    refuse(response, 403, "a POST must come from korvel's own page");
+    return false;
+  }
+  return true;
+}
+
+void DisplayServer::Impl::routes() {
+  // Each watching tab holds a worker for its stream.
+  server.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
+  server.set_payload_max_length(kMaxInputBodyBytes);
+  server.set_pre_routing_handler(
+      [this](const httplib::Request& request, httplib::Response& response) {
+        return guard(request, response) ? httplib::Server::HandlerResponse::Unhandled
+                                        : httplib::Server::HandlerResponse::Handled;
+      });
+
+  server.Get("/", [](const httplib::Request&, httplib::Response& response) {
+    const ClientFile* file = find_client_file("index.html");
+    if (file == nullptr) return refuse(response, 500, "the client is missing");
+    response.set_header("Content-Security-Policy", kClientPolicy);
+    response.set_header("Cache-Control", "no-store");
+    response.set_content(reinterpret_cast<const char*>(file->data), file->size,
+                         client_content_type(file->name));
+  });
+  server.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& response) {
+    response.status = 204;
+  });
+  server.Get(R"(/client/([A-Za-z0-9_\-]+\.(js|css)))",
+             [](const httplib::Request& request, httplib::Response& response) {
+               const ClientFile* file = find_client_file(request.matches[1].str());
+               if (file == nullptr) return refuse(response, 404, "no such client file");
+               response.set_header("Cache-Control", "no-store");
+               response.set_content(reinterpret_cast<const char*>(file->data), file->size,
+                                    client_content_type(file->name));
+             });
+  server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
+    std::shared_ptr<EventHub::Stream> stream = display->open_stream();
+    if (stream == nullptr) return refuse(response, 503, "too many tabs are watching");
+    response.set_header("Cache-Control", "no-store");
+    std::shared_ptr<BrowserDisplay> shown = display;
+    response.set_chunked_content_provider(
+        "text/event-stream",
+        [shown, stream](std::size_t, httplib::DataSink& sink) {
+          std::string events;
+          if (!shown->hub().take(stream, events, std::chrono::seconds(kStreamKeepAliveSeconds))) {
+            sink.done();
+            return false;
+          }
+          if (events.empty()) events = ": still here\n\n";
+          return sink.is_writable() && sink.write(events.data(), events.size());
+        },
+        [shown, stream](bool) { shown->hub().close(stream); });
+  });
+  server.Post("/input", [this](const httplib::Request& request, httplib::Response& response) {
+    const InputOutcome outcome = apply_input(request.body, modifiers);
+    if (outcome.status >= 400) return refuse(response, outcome.status, outcome.error);
+    response.status = outcome.status;
+  });
+  server.Get(R"(/data/([^/]*))",
+             [this](const httplib::Request& request, httplib::Response& response) {
+               const std::uint64_t id = parse_id(request.matches[1].str());
+               if (id == 0) return refuse(response, 400, "a data id is a number");
+               serve_bytes(response, display->data(id));
+             });
+  server.Get(R"(/device/([^/]*))",
+             [this](const httplib::Request& request, httplib::Response& response) {
+               const std::uint64_t id = parse_id(request.matches[1].str());
+               if (id == 0) return refuse(response, 400, "a resource id is a number");
+               serve_bytes(response, display->device_bytes(id));
+             });
+  server.Get("/fs", [this](const httplib::Request& request, httplib::Response& response) {
+    const Listing listing = list_directory(browse_root, request.get_param_value("dir"));
+    if (listing.status != 200) return refuse(response, listing.status, listing.body);
+    response.set_header("Cache-Control", "no-store");
+    response.set_content(listing.body, "application/json");
+  });
+}
+
+DisplayServer::DisplayServer(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+std::unique_ptr<DisplayServer> DisplayServer::start(int port, std::string& error) {
+  if (port < 0 || port > 65535) {
+    error = "the port must be from 0 to 65535";
+    return nullptr;
+  }
+  auto impl = std::make_unique<Impl>();
+  impl->token = new_token();
+  if (impl->token.empty()) {
+    error = "the system's random source cannot be read";
+    return nullptr;
+  }
+  impl->browse_root = default_browse_root();
+  if (port == 0) {
+    impl->port = impl->server.bind_to_any_port("127.0.0.1");
+  } else if (impl->server.bind_to_port("127.0.0.1", port)) {
+    impl->port = port;
+  }
+  if (impl->port <= 0) {
+    error = "cannot listen on 127.0.0.1:" + std::to_string(port) + " (is it in use?)";
+    return nullptr;
+  }
+  impl->routes();
+  Impl* running = impl.get();
+  impl->listener = std::thread([running] { running->server.listen_after_bind(); });
+  return std::unique_ptr<DisplayServer>(new DisplayServer(std::move(impl)));
+}
+
+DisplayServer::~DisplayServer() {
+  stop();
+}
+
+int DisplayServer::port() const {
+  return impl_->port;
+}
+
+std::string DisplayServer::address() const {
+  return "http://127.0.0.1:" + std::to_string(impl_->port) + "/?token=" + impl_->token;
+}
+
+std::shared_ptr<BrowserDisplay> DisplayServer::display() const {
+  return impl_->display;
+}
+
+void DisplayServer::finish(int exit_code) {
+  impl_->display->announce_end(exit_code);
+  impl_->display->hub().drain(std::chrono::milliseconds(500));
+  // The last events were taken; let the workers write them out.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  stop();
+}
+
+void DisplayServer::stop() {
+  if (impl_->stopped.exchange(true)) return;
+  impl_->display->hub().stop();
+  impl_->server.stop();
+  if (impl_->listener.joinable()) impl_->listener.join();
+}
+
+}  // namespace korvel::display
