@@ -1,38 +1,43 @@
 #include "formats/export_vertex_layout.h"
 
+#include "formats/viewer_layouts.h"
+
 namespace korvel {
 namespace {
 
-constexpr ExportVertexLayout layout(std::uint32_t normal, std::uint32_t texcoord) {
-  return {{0, 3}, {normal, 3}, {texcoord, 2}};
+// Floats in a declaration type; 0 for types that are not floats.
+std::uint32_t float_count(std::uint8_t type) {
+  switch (type) {
+    case d3d9::D3DDECLTYPE_FLOAT1:
+      return 1;
+    case d3d9::D3DDECLTYPE_FLOAT2:
+      return 2;
+    case d3d9::D3DDECLTYPE_FLOAT3:
+      return 3;
+    case d3d9::D3DDECLTYPE_FLOAT4:
+      return 4;
+    default:
+      return 0;
+  }
 }
 
 }  // namespace
 
 ExportVertexLayout export_vertex_layout(std::uint32_t stride) {
-  switch (stride) {
-    case 36:
-    case 52:
-      return layout(12, 28);
-    case 48:
-      return layout(28, 40);
-    case 56:
-      return layout(20, 32);
-    case 60:
-      return layout(24, 36);
-    case 64:
-      return layout(28, 40);
-    case 80:
-      return layout(28, 56);
-    case 84:
-      return layout(28, 60);
-    case 120:
-      // The UBYTE4 texture coordinates of usage index 5 at 76 are not the
-      // ones the texture is drawn with.
-      return {{0, 4}, {80, 4}, {112, 2}};
-    default:
-      return {{0, 3}, {}, {}};
+  ExportVertexLayout layout;
+  for (const d3d9::D3DVERTEXELEMENT9& element : vertex_layout_for_stride(stride)) {
+    const std::uint32_t floats = float_count(element.Type);
+    if (element.Stream != 0 || element.UsageIndex != 0) continue;
+    const FloatAttribute attribute{element.Offset, floats};
+    if (element.Usage == d3d9::D3DDECLUSAGE_POSITION && floats >= 3) {
+      layout.position = {attribute.offset, 3};
+    } else if (element.Usage == d3d9::D3DDECLUSAGE_NORMAL && floats >= 3) {
+      layout.normal = {attribute.offset, 3};
+    } else if (element.Usage == d3d9::D3DDECLUSAGE_TEXCOORD && floats == 2) {
+      layout.texcoord = attribute;
+    }
   }
+  return layout;
 }
 
 }  // namespace korvel

@@ -1,7 +1,6 @@
 // Where a vertex of each stride keeps what a model file needs: its position,
-// normal and texture coordinates. This mirrors the viewer's declaration for
-// the same stride element by element; a stride the viewer draws as a bare
-// FLOAT3 position gives a position only here too.
+// normal and texture coordinates, taken from the declaration the viewer gives
+// that stride, so that an export reads vertices exactly as the view draws them.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +20,7 @@ struct FloatAttribute {
 struct ExportVertexLayout {
   FloatAttribute position;  // FLOAT3, or FLOAT4 whose fourth float is dropped
   FloatAttribute normal;    // FLOAT3, or FLOAT4 whose fourth float is dropped
-  FloatAttribute texcoord;  // FLOAT2, usage index 0
+  FloatAttribute texcoord;  // FLOAT2 of usage index 0, the one the texture is drawn with
 };
 
 ExportVertexLayout export_vertex_layout(std::uint32_t stride);
