@@ -9,19 +9,20 @@ packages=(
   libpng-dev libsquish-dev libtinygltf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil imagemagick
-  nodejs
+  chromium nodejs fonts-noto-cjk
 )
 # Debian's nodejs comes without npm; a Node.js that brings its own keeps it.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 
-# The glTF validator that the export tests run, pinned by its lock file and
-# installed again whenever the lock file is newer than what was installed.
-install_gltf_test_packages() {
+# The browser tests' npm packages and the glTF validator the export tests run,
+# pinned by their lock file, installed again
+# whenever the lock file is newer than what was installed.
+install_browser_test_packages() {
   local dir
-  dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tests/gltf"
+  dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tests/browser"
   if [ ! -f "$dir/node_modules/.package-lock.json" ] ||
      [ "$dir/package-lock.json" -nt "$dir/node_modules/.package-lock.json" ]; then
-    echo "deps: npm ci in tests/gltf" >&2
+    echo "deps: npm ci in tests/browser" >&2
     (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
   fi
 }
@@ -34,7 +35,7 @@ for package in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
-  install_gltf_test_packages
+  install_browser_test_packages
   exit 0
 fi
 
@@ -44,4 +45,4 @@ sudo_cmd=()
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-install_gltf_test_packages
+install_browser_test_packages

@@ -112,8 +112,8 @@ TEST(CliExport, SampleModelsPassTheValidatorWithTheirGeometry) {
     }
   }
   const std::string log = directory.file("validator.txt");
-  const int status = run_command("node " KORVEL_SOURCE_DIR "/tests/gltf/validate.mjs" + files +
-                                 " > " + log + " 2>&1");
+  const int status = run_command("node " KORVEL_SOURCE_DIR "/tests/browser/gltf_validate.mjs" +
+                                 files + " > " + log + " 2>&1");
   EXPECT_EQ(status, 0) << read_text(log);
 }
 

@@ -1,6 +1,6 @@
 // Validates binary glTF files with the Khronos validator: prints each file's
 // error and warning counts and every error, and exits 1 when any file has an
-// error. Usage: node validate.mjs FILE.glb...
+// error. Usage: node gltf_validate.mjs FILE.glb...
 import { readFile } from 'node:fs/promises';
 import validator from 'gltf-validator';
 
