@@ -14,8 +14,7 @@ packages=(
 # Debian's nodejs comes without npm; a Node.js that brings its own keeps it.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 
-# The browser tests' npm packages and the glTF validator the export tests run,
-# pinned by their lock file, installed again
+# The browser tests' npm packages, pinned by their lock file, installed again
 # whenever the lock file is newer than what was installed.
 install_browser_test_packages() {
   local dir

@@ -24,19 +24,7 @@ win::POINT restored_origin(win::HWND window) {
   return win::POINT{placement.rcNormalPosition.left, placement.rcNormalPosition.top};
 }
 
-// The host has no size until the page's minimum size is known; the display
-// reports it only once it has laid the page out, which may be well after
-// start-up, so the host is centred then.
-void size_host_once_page_is_measured(win::HWND window) {
-  win::RECT client{};
-  win::GetClientRect(window, &client);
-  if (client.right != client.left || client.bottom != client.top) return;
-  if (engine::HTMLayoutGetMinWidth(window) == 0) return;
-  centre_host_on_desktop();
-}
-
 void paint_rule(win::HWND window) {
-  size_host_once_page_is_measured(window);
   const win::POINT base = restored_origin(window);
   // Layout arrives from the display after the page changes, so the tree
   // popup follows its element on every paint, as the model popup does.

@@ -49,6 +49,14 @@ struct BufferStore {
   std::uint64_t resource_id = 0;  // of the bytes last published; 0 before the first Unlock
 };
 
+struct BackBufferSize {
+  UINT width = 1;
+  UINT height = 1;
+};
+// The client size of window for a back buffer: at least one pixel each way,
+// at most the largest frame the display takes.
+BackBufferSize back_buffer_size_of(HWND window);
+
 }  // namespace detail
 
 class IDirect3D9 {
@@ -56,7 +64,9 @@ class IDirect3D9 {
   ULONG AddRef();
   ULONG Release();
   // Back buffer 0 x 0 takes the client size of the device window (the focus
-  // window when hDeviceWindow is null); parameters are filled in as used.
+  // window when hDeviceWindow is null), and keeps following it: our windows
+  // get their size from the browser's layout, which may come after the
+  // device was made. Parameters are filled in as used.
   HRESULT CreateDevice(UINT adapter, D3DDEVTYPE device_type, HWND focus_window,
                        DWORD behavior_flags, D3DPRESENT_PARAMETERS* parameters,
                        IDirect3DDevice9** device);
@@ -199,7 +209,8 @@ class IDirect3DDevice9 {
   friend class IDirect3DIndexBuffer9;
   friend class IDirect3DVertexDeclaration9;
   friend class IDirect3DTexture9;
-  IDirect3DDevice9(IDirect3D9* direct3d, HWND window, UINT width, UINT height, bool depth_buffer);
+  IDirect3DDevice9(IDirect3D9* direct3d, HWND window, UINT width, UINT height, bool depth_buffer,
+                   bool size_from_window);
 
   void release_internal();
   void unbind_all();
@@ -207,7 +218,8 @@ class IDirect3DDevice9 {
   // object that only the binding holds does not end it.
   template <class Object>
   static void rebind(Object** slot, Object* object);
-  // A fresh frame for the back buffer, recording nothing yet.
+  // A fresh frame for the back buffer, recording nothing yet; a back buffer
+  // sized by its window takes the window's size again first.
   void start_frame();
   win::DeviceState current_state() const;
 
@@ -217,6 +229,7 @@ class IDirect3DDevice9 {
   UINT width_;
   UINT height_;
   bool depth_buffer_;
+  bool size_from_window_;
 
   IDirect3DVertexBuffer9* stream_ = nullptr;
   UINT stream_stride_ = 0;

@@ -18,6 +18,15 @@ std::uint64_t buffer_resource(const detail::BufferStore& store) {
 }  // namespace
 
 void IDirect3DDevice9::start_frame() {
+  if (size_from_window_) {
+    const detail::BackBufferSize size = detail::back_buffer_size_of(window_);
+    if (size.width != width_ || size.height != height_) {
+      // As after a reset, the viewport covers the new back buffer.
+      width_ = size.width;
+      height_ = size.height;
+      viewport_ = {0, 0, width_, height_, 0.0f, 1.0f};
+    }
+  }
   frame_ = win::DeviceFrame();
   frame_.width = static_cast<int>(width_);
   frame_.height = static_cast<int>(height_);

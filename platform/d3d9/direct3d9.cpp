@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/d3d9/d3d9.h"
@@ -26,6 +27,19 @@ void IDirect3D9::release_internal() {
   --refs_.internal;
   if (refs_.unused()) delete this;
 }
+
+namespace detail {
+
+BackBufferSize back_buffer_size_of(HWND window) {
+  win::RECT client{};
+  win::GetClientRect(window, &client);
+  const auto side = [](win::LONG length) {
+    return static_cast<UINT>(std::clamp<win::LONG>(length, 1, win::kMaxFrameSide));
+  };
+  return {side(client.right - client.left), side(client.bottom - client.top)};
+}
+
+}  // namespace detail
 
 namespace {
 
@@ -66,12 +80,11 @@ HRESULT IDirect3D9::CreateDevice(UINT adapter, D3DDEVTYPE device_type, HWND focu
 
   UINT width = parameters->BackBufferWidth;
   UINT height = parameters->BackBufferHeight;
+  const bool size_from_window = width == 0 && height == 0;
   if (width == 0 || height == 0) {
-    win::RECT client{};
-    win::GetClientRect(window, &client);
-    // A window without a client area still gets a back buffer of one pixel.
-    if (width == 0) width = static_cast<UINT>(client.right > 1 ? client.right : 1);
-    if (height == 0) height = static_cast<UINT>(client.bottom > 1 ? client.bottom : 1);
+    const detail::BackBufferSize client = detail::back_buffer_size_of(window);
+    if (width == 0) width = client.width;
+    if (height == 0) height = client.height;
   }
   if (width > static_cast<UINT>(win::kMaxFrameSide) ||
       height > static_cast<UINT>(win::kMaxFrameSide)) {
@@ -84,8 +97,8 @@ HRESULT IDirect3D9::CreateDevice(UINT adapter, D3DDEVTYPE device_type, HWND focu
   parameters->BackBufferCount = 1;
 
   ++refs_.internal;
-  *device =
-      new IDirect3DDevice9(this, window, width, height, parameters->EnableAutoDepthStencil != 0);
+  *device = new IDirect3DDevice9(this, window, width, height,
+                                 parameters->EnableAutoDepthStencil != 0, size_from_window);
   return D3D_OK;
 }
 
@@ -100,12 +113,13 @@ D3DMATRIX identity() {
 }  // namespace
 
 IDirect3DDevice9::IDirect3DDevice9(IDirect3D9* direct3d, HWND window, UINT width, UINT height,
-                                   bool depth_buffer)
+                                   bool depth_buffer, bool size_from_window)
     : direct3d_(direct3d),
       window_(window),
       width_(width),
       height_(height),
       depth_buffer_(depth_buffer),
+      size_from_window_(size_from_window),
       viewport_{0, 0, width, height, 0.0f, 1.0f},
       world_(identity()),
       view_(identity()),

@@ -1,7 +1,8 @@
 #include "platform/display/browser_display.h"
 
-#include "platform/display/device_events.h"
+#include "platform/display/device_json.h"
 #include "platform/display/view_json.h"
+#include "platform/engine/layout_report.h"
 
 namespace korvel::display {
 
@@ -44,7 +45,10 @@ json BrowserDisplay::snapshot_locked() const {
   for (const auto& [id, request] : modals_) modals.push_back(modal_json(request));
   json pages = json::array();
   for (const auto& [window, page] : pages_) {
-    pages.push_back({{"window", window}, {"html", page.html}, {"resources", page.resources}});
+    pages.push_back({{"window", window},
+                     {"version", page.version},
+                     {"html", page.html},
+                     {"resources", page.resources}});
   }
   json resources = json::array();
   for (const auto& [id, owned] : device_resources_) {
@@ -65,7 +69,15 @@ json BrowserDisplay::snapshot_locked() const {
 
 std::shared_ptr<EventHub::Stream> BrowserDisplay::open_stream() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return hub_.open(snapshot_locked().dump(-1, ' ', false, json::error_handler_t::replace));
+  auto stream = hub_.open(snapshot_locked().dump(-1, ' ', false, json::error_handler_t::replace));
+  if (stream != nullptr) engine::set_layout_awaited(true);
+  return stream;
+}
+
+void BrowserDisplay::close_stream(const std::shared_ptr<EventHub::Stream>& stream) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  hub_.close(stream);
+  if (hub_.stream_count() == 0) engine::set_layout_awaited(false);
 }
 
 void BrowserDisplay::window_changed(const win::WindowView& view) {

@@ -43,8 +43,10 @@ class BrowserDisplay : public win::Display {
   void ui_thread_idle() override;
 
   EventHub& hub() { return hub_; }
-  // Registers a tab, its snapshot first; null when too many watch.
+  // Registers a tab, its snapshot first; null when too many watch. While a
+  // tab watches, host paints wait for its layout of the current page.
   std::shared_ptr<EventHub::Stream> open_stream();
+  void close_stream(const std::shared_ptr<EventHub::Stream>& stream);
 
   std::optional<DataItem> data(std::uint64_t id);
   std::optional<DataItem> device_bytes(std::uint64_t id);

@@ -112,9 +112,8 @@ void DisplayServer::Impl::routes() {
     response.set_content(reinterpret_cast<const char*>(file->data), file->size,
                          client_content_type(file->name));
   });
-  server.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& response) {
-    response.status = 204;
-  });
+  server.Get("/favicon.ico",
+             [](const httplib::Request&, httplib::Response& response) { response.status = 204; });
   server.Get(R"(/client/([A-Za-z0-9_\-]+\.(js|css)))",
              [](const httplib::Request& request, httplib::Response& response) {
                const ClientFile* file = find_client_file(request.matches[1].str());
@@ -139,7 +138,7 @@ void DisplayServer::Impl::routes() {
           if (events.empty()) events = ": still here\n\n";
           return sink.is_writable() && sink.write(events.data(), events.size());
         },
-        [shown, stream](bool) { shown->hub().close(stream); });
+        [shown, stream](bool) { shown->close_stream(stream); });
   });
   server.Post("/input", [this](const httplib::Request& request, httplib::Response& response) {
     const InputOutcome outcome = apply_input(request.body, modifiers);

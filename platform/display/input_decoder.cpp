@@ -112,6 +112,7 @@ win::TreeActionKind tree_action(const std::string& name) {
 
 engine::LayoutReport layout_report(const json& input) {
   engine::LayoutReport report;
+  report.page_version = input.contains("version") ? unsigned_field(input, "version") : 0;
   report.min_width =
       static_cast<win::UINT>(unsigned_field(input, "min_width", engine::kMaxLayoutCoordinate));
   report.min_height =

@@ -132,8 +132,11 @@ void BrowserDisplay::publish_page(win::HWND window, std::uint64_t version) {
     page.resources[item.url] = id;
   }
   for (const auto& [url, delivery] : known) page.resources[url] = deliveries_[{key, url}].data_id;
-  nlohmann::json event{
-      {"type", "page"}, {"window", key}, {"html", page.html}, {"resources", page.resources}};
+  nlohmann::json event{{"type", "page"},
+                       {"window", key},
+                       {"version", page.version},
+                       {"html", page.html},
+                       {"resources", page.resources}};
   pages_[key] = std::move(page);
   drop_unused_data_locked();
   send_locked(event);

@@ -30,8 +30,11 @@ void size_unsized_window(HWND window, UINT width, UINT height) {
   }
   const int w = static_cast<int>(std::min<UINT>(width, win::kMaxWindowCoordinate));
   const int h = static_cast<int>(std::min<UINT>(height, win::kMaxWindowCoordinate));
-  win::MoveWindow(window, (desktop.right - desktop.left - w) / 2,
-                  (desktop.bottom - desktop.top - h) / 2, w, h, win::FALSE);
+  // A page larger than the desktop keeps its top-left corner on the desktop,
+  // so that the strip it is dragged by stays reachable.
+  const int x = std::max<int>(desktop.left, (desktop.right - desktop.left - w) / 2);
+  const int y = std::max<int>(desktop.top, (desktop.bottom - desktop.top - h) / 2);
+  win::MoveWindow(window, x, y, w, h, win::FALSE);
 }
 
 }  // namespace korvel::engine::host

@@ -48,7 +48,8 @@ void invalidate(HWND window);
 // The element key the display named with the mouse message being handled; 0 for none.
 std::uint32_t mouse_element_key();
 // A window still 0x0 (placed before any page size was known) gets the size
-// now known, centred on the desktop as a window of that size would have been.
+// now known, centred on the desktop as a window of that size would have been
+// (a window larger than the desktop at the desktop's top-left corner).
 void size_unsized_window(HWND window, UINT width, UINT height);
 
 }  // namespace host

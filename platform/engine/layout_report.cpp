@@ -1,6 +1,7 @@
 #include "platform/engine/layout_report.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -40,7 +41,17 @@ bool in_window(const Element& element, HWND window) {
   return view != nullptr && view->window == window;
 }
 
+std::atomic<bool> g_layout_awaited{false};
+
 }  // namespace
+
+void set_layout_awaited(bool awaited) {
+  g_layout_awaited.store(awaited);
+}
+
+bool layout_current(const View& view) {
+  return !g_layout_awaited.load() || view.laid_out_version >= view.version;
+}
 
 bool element_visible(const Element& element) {
   return element.reported ? element.visible : own_rule_visible(element);
@@ -49,6 +60,7 @@ bool element_visible(const Element& element) {
 void apply_layout_report(HWND window, const LayoutReport& report) {
   View* view = find_view(window);
   if (view == nullptr) return;
+  view->laid_out_version = report.page_version;
   view->min_width = report.min_width;
   view->min_height = report.min_height;
   struct Change {

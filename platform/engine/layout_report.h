@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/engine/dom.h"
+#include "platform/engine/view.h"
 
 namespace korvel::engine {
 
@@ -27,6 +28,7 @@ struct ReportedBox {
 };
 
 struct LayoutReport {
+  std::uint64_t page_version = 0;  // the page_version the display laid out
   UINT min_width = 0;
   UINT min_height = 0;
   std::vector<ReportedBox> boxes;  // keys no longer in the page are skipped
@@ -42,5 +44,13 @@ void submit_layout_report(HWND window, LayoutReport report);
 void apply_submitted_report(HWND window);
 
 bool element_visible(const Element& element);
+
+// While a display that lays pages out is attached, a host window's paint is
+// left unhandled until the display reported the page's current version, so
+// that whatever the host places over elements at a paint (a native window
+// over its slot) uses their laid-out boxes; the report repaints. Any thread.
+void set_layout_awaited(bool awaited);
+// Whether a paint of the view can be handled now.
+bool layout_current(const View& view);
 
 }  // namespace korvel::engine

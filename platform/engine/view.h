@@ -52,7 +52,8 @@ struct View {
   // from 1), so the display can tell a new delivery from the one it has.
   std::map<std::u16string, std::uint64_t> deliveries;
   LoadRequest* loading = nullptr;
-  std::uint64_t version = 0;  // bumped by every change of the page
+  std::uint64_t version = 0;           // bumped by every change of the page
+  std::uint64_t laid_out_version = 0;  // the version the last layout report laid out
 };
 
 View* find_view(HWND window);

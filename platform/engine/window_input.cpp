@@ -137,8 +137,9 @@ LRESULT HTMLayoutProcND(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
   } else if (view != nullptr) {
     switch (message) {
       case win::WM_PAINT:
-        // Taking WM_PAINT from the queue validated the window already.
-        taken = view->page != nullptr;
+        // Taking WM_PAINT from the queue validated the window already; a
+        // paint before the display laid the page out is repainted by the report.
+        taken = view->page != nullptr && layout_current(*view);
         break;
       case win::WM_MOUSEMOVE:
       case win::WM_LBUTTONDOWN:

@@ -42,6 +42,8 @@ test('the road of a modder, with mouse and keyboard', {timeout: 180000}, async (
   };
   const label = (text) => page.locator('.tree-label').filter({hasText: new RegExp(`^${text}$`)});
   const button = (text) => page.locator('.tree-row').filter({has: label(text)}).locator('.tree-button');
+  // The items under an archive's item.
+  const under = (text) => label(text).locator('xpath=ancestor::li[1]');
   const box = (selector) => page.locator(selector).evaluate((e) => {
     const r = e.getBoundingClientRect();
     return {x: r.left, y: r.top, width: r.width, height: r.height};
@@ -125,10 +127,25 @@ test('the road of a modder, with mouse and keyboard', {timeout: 180000}, async (
     await fileDialog('red.dds');
     await answerBox(unchanged);
 
+    // A model is drawn in its window over the page's slot, with one switch per sub-model.
+    await button('models.idx').click();
+    await under('models.idx').locator('.tree-level .tree-button').first().click();
+    await label('model · 16 submeshes').click();
+    await page.locator('#div_model_show_checkbox > button').nth(15).waitFor();
+    await page.waitForFunction(() => {
+      const canvas = document.querySelector('.device-view');
+      const slot = document.querySelector('.page-view').shadowRoot.querySelector('korvel-frame')
+          ?.shadowRoot.querySelector('#mywindow_dx')?.getBoundingClientRect();
+      const drawn = canvas?.getBoundingClientRect();
+      return slot && drawn && canvas.width === slot.width && canvas.height === slot.height &&
+          Math.abs(drawn.left - slot.left) <= 1 && Math.abs(drawn.top - slot.top) <= 1;
+    });
+    await shot('model');
+
     // A missing index is asked for with the open dialog.
     await button('plain.idx').click();
     await fileDialog('korvel_res/moved/plain.idx');
-    await label('entry 0').nth(1).waitFor();
+    await under('plain.idx').locator('.tree-label', {hasText: 'entry 0'}).waitFor();
 
     // F2 edits the selected label.
     await label('game.idx').click();

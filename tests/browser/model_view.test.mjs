@@ -20,7 +20,10 @@ test('a model turns textured over its slot, and its checkboxes hide it', {timeou
   // colour, how many distinct colours those have, and every pixel packed.
   const look = () => page.evaluate(() => {
     const canvas = document.querySelector('canvas.device-view');
-    if (!canvas || canvas.width < 2 || canvas.height < 2) return null;
+    // Until a frame of the window's size is drawn the canvas shows nothing of ours.
+    if (!canvas || canvas.width !== canvas.clientWidth || canvas.height !== canvas.clientHeight) {
+      return null;
+    }
     const copy = document.createElement('canvas');
     copy.width = canvas.width;
     copy.height = canvas.height;
@@ -29,6 +32,7 @@ test('a model turns textured over its slot, and its checkboxes hide it', {timeou
     const data = context.getImageData(0, 0, copy.width, copy.height).data;
     const at = (x, y) => Array.from(data.subarray((y * copy.width + x) * 4, (y * copy.width + x) * 4 + 3));
     let model = 0;
+    let white = 0;
     const colours = new Set();
     let hash = 0;
     for (let i = 0; i < data.length; i += 4) {
@@ -36,11 +40,12 @@ test('a model turns textured over its slot, and its checkboxes hide it', {timeou
       hash = (hash * 31 + value) | 0;
       if (value !== 0x0000ff) {
         ++model;
+        if (value === 0xffffff) ++white;
         colours.add(value);
       }
     }
     return {corners: [at(0, 0), at(copy.width - 1, 0), at(0, copy.height - 1),
-      at(copy.width - 1, copy.height - 1)], model, colours: colours.size, hash};
+      at(copy.width - 1, copy.height - 1)], model, white, colours: colours.size, hash};
   });
   const until = async (test, what) => {
     for (let tries = 0; tries < 200; ++tries) {
@@ -59,12 +64,20 @@ test('a model turns textured over its slot, and its checkboxes hide it', {timeou
     const selected = Date.now();
     await label('model · 16 submeshes').click();
 
-    const first = await until((seen) => seen.model > 100, 'the model');
+    // The replay sizes the canvas as it draws the first frame of the window's size.
+    await page.waitForFunction(() => {
+      const canvas = document.querySelector('canvas.device-view');
+      return canvas && canvas.clientWidth > 1 && canvas.width === canvas.clientWidth &&
+          canvas.height === canvas.clientHeight;
+    }, null, {polling: 'raf', timeout: 20000});
     console.log(`selection to first frame drawn: ${Date.now() - selected - kHandOverPauseMs} ms ` +
         `(after the ${kHandOverPauseMs} ms hand-over pause)`);
+    const first = await until((seen) => seen.model > 100, 'the model');
     const blue = [0, 0, 255];
     assert.deepEqual(first.corners, [blue, blue, blue, blue], 'corners in the clear colour');
-    assert.ok(first.colours > 16, `the model shows its texture (${first.colours} colours)`);
+    // Untextured, the model would be white.
+    assert.ok(first.colours >= 2 && first.white === 0,
+        `the model shows its texture (${first.colours} colours, ${first.white} white pixels)`);
 
     // The model turns: a second later the picture differs.
     await page.waitForTimeout(1000);

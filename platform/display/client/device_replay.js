@@ -90,6 +90,40 @@ export class DeviceReplay {
       alpha: false, depth: true, stencil: false, antialias: false,
       preserveDrawingBuffer: true,
     });
+    if (this.gl && this.setUp()) this.warmUp();
+  }
+
+  // A software GL compiles its pipeline at the first draw, which can take
+  // half a second: one tiny draw now lets that happen while the resources
+  // are still on their way, instead of before the first frame shows.
+  warmUp() {
+    const gl = this.gl;
+    gl.useProgram(this.program);
+    gl.bindVertexArray(this.vertexArray);
+    const vertices = gl.createBuffer();
+    gl.bindBuffer(gl.ARRAY_BUFFER, vertices);
+    gl.bufferData(gl.ARRAY_BUFFER, new Float32Array(27), gl.STATIC_DRAW);
+    const indices = gl.createBuffer();
+    gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, indices);
+    gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, new Uint16Array([0, 1, 2]), gl.STATIC_DRAW);
+    const texture = gl.createTexture();
+    gl.bindTexture(gl.TEXTURE_2D, texture);
+    gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA8, 1, 1, 0, gl.RGBA, gl.UNSIGNED_BYTE,
+                  new Uint8Array(4));
+    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MIN_FILTER, gl.NEAREST);
+    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MAG_FILTER, gl.NEAREST);
+    gl.enableVertexAttribArray(0);
+    gl.vertexAttribPointer(0, 3, gl.FLOAT, false, 36, 0);
+    gl.enableVertexAttribArray(1);
+    gl.vertexAttribPointer(1, 2, gl.FLOAT, false, 36, 28);
+    gl.uniform1i(this.uniforms.textured, 1);
+    gl.enable(gl.DEPTH_TEST);
+    gl.depthFunc(gl.LEQUAL);
+    gl.drawElements(gl.TRIANGLE_STRIP, 3, gl.UNSIGNED_SHORT, 0);
+    gl.bindVertexArray(null);
+    gl.deleteBuffer(vertices);
+    gl.deleteBuffer(indices);
+    gl.deleteTexture(texture);
   }
 
   // json: device_resource_json; bytes: an ArrayBuffer of json.size bytes.

@@ -30,7 +30,7 @@ function applySnapshot(snapshot) {
   for (const view of snapshot.items) applyItem(view);
   for (const caret of snapshot.carets) desktop.tree(caret.tree)?.setCaret(caret.item);
   for (const edit of snapshot.edits) desktop.tree(edit.tree)?.setEdit(edit.item, edit.text);
-  for (const page of snapshot.pages) desktop.page(page.window).show(page.html, page.resources);
+  for (const page of snapshot.pages) desktop.page(page.window).show(page.html, page.resources, page.version);
   for (const owned of snapshot.device_resources) {
     desktop.device(owned.window)?.resourceCreated(owned.resource);
   }
@@ -43,6 +43,9 @@ function ended(code) {
   showStatus(`korvel has ended${code ? ` (exit code ${code})` : ''}. You can close this tab.`, true);
   document.title = 'korvel (ended)';
   document.body.classList.add('ended');
+  // Windows korvel never destroyed (its popups) went with it.
+  desktop.reset();
+  modals.reset();
   if (events) events.close();
 }
 
@@ -56,7 +59,7 @@ const handlers = {
   tree_edit: (event) => desktop.tree(event.tree)?.setEdit(event.item, event.text),
   modal_open: (event) => modals.add(event.request),
   modal_close: (event) => modals.close(event.id),
-  page: (event) => desktop.page(event.window).show(event.html, event.resources),
+  page: (event) => desktop.page(event.window).show(event.html, event.resources, event.version),
   device_resource: (event) => desktop.device(event.window)?.resourceCreated(event.resource),
   device_release: (event) => desktop.device(event.window)?.resourceReleased(event.id),
   frame: (event) => desktop.device(event.window)?.frame(event.frame),

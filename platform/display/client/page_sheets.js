@@ -12,6 +12,10 @@ base.replaceSync(`
   korvel-frame { display: block; overflow: hidden; }
 `);
 
+// Hides a page whose sheets are on their way, so it never shows unstyled.
+const pending = new CSSStyleSheet();
+pending.replaceSync('html { visibility: hidden !important; }');
+
 function adjustSelector(selector) {
   return selector
       .replace(/:root\b/g, 'html')
@@ -58,5 +62,6 @@ export function adoptSheets(root, ids, done) {
     root.korvelStyled = true;
     done();
   });
-  if (root.adoptedStyleSheets.length === 0) root.adoptedStyleSheets = [base];
+  // A root that shows a page keeps its old sheets until the new ones apply.
+  if (root.adoptedStyleSheets.length === 0) root.adoptedStyleSheets = [base, pending];
 }

@@ -26,8 +26,11 @@ export class PageView {
     this.listen(onFocus);
   }
 
-  show(html, resources) {
+  // A page of version: its layout is reported even when no box moved, since
+  // korvel waits for the layout of each version before it paints.
+  show(html, resources, version) {
     this.morph.apply(html, resources);
+    this.version = version || 0;
     this.scheduleReport();
   }
 
@@ -63,8 +66,8 @@ export class PageView {
     const root = this.shadow.firstElementChild;
     const minWidth = root ? Math.ceil(root.scrollWidth) : 0;
     const minHeight = root ? Math.ceil(root.scrollHeight) : 0;
-    const report = {type: 'layout', window: this.hwnd, min_width: minWidth, min_height: minHeight,
-      boxes};
+    const report = {type: 'layout', window: this.hwnd, version: this.version, min_width: minWidth,
+      min_height: minHeight, boxes};
     const text = JSON.stringify(report);
     if (text === this.lastReport) return;
     this.lastReport = text;

@@ -9,6 +9,15 @@ import {VK, virtualKey} from './keys.js';
 
 const kEditDelayMs = 450;  // a second click within this is a double click, not an edit
 
+// Makes parent's children the nodes, in order, moving only what is out of place.
+function syncChildren(parent, nodes) {
+  nodes.forEach((node, index) => {
+    const at = parent.children[index];
+    if (at !== node) parent.insertBefore(node, at || null);
+  });
+  while (parent.children.length > nodes.length) parent.lastElementChild.remove();
+}
+
 export class TreeControl {
   constructor(windowBox, hwnd, onFocus) {
     this.hwnd = hwnd;
@@ -24,7 +33,7 @@ export class TreeControl {
     this.element.append(this.list);
     windowBox.append(this.element);
     this.editTimer = 0;
-    this.rows = new Map();  // item -> li
+    this.rows = new Map();  // item -> its row's elements
     this.element.addEventListener('pointerdown', () => onFocus(this.hwnd));
   }
 
@@ -44,7 +53,7 @@ export class TreeControl {
     this.caret = item;
     this.render();
     const row = this.rows.get(item);
-    if (row) row.querySelector(':scope > .tree-row').scrollIntoView({block: 'nearest'});
+    if (row && row.li.isConnected) row.line.scrollIntoView({block: 'nearest'});
   }
 
   setEdit(item, text) {
@@ -68,56 +77,67 @@ export class TreeControl {
     if (view && view.button) this.action(item, view.expanded ? 'collapse' : 'expand');
   }
 
+  // Rows are made once per item and kept, so a click never lands on a row
+  // that a change replaced under the pointer.
   render() {
-    this.rows = new Map();
     const active = document.activeElement;
     const editing = active && active.classList && active.classList.contains('tree-edit');
     if (editing && this.edit) return;  // typing is never disturbed; the editor's end re-renders
-    this.list.replaceChildren(...this.renderLevel(0));
+    syncChildren(this.list, this.renderLevel(0));
   }
 
   renderLevel(parent) {
     return (this.children.get(parent) || []).map((item, index, siblings) => {
       const view = this.items.get(item);
-      const li = document.createElement('li');
-      li.className = 'tree-item';
-      if (index === siblings.length - 1) li.classList.add('last');
-      li.dataset.item = item;
-      const row = document.createElement('div');
-      row.className = 'tree-row';
-      const button = document.createElement('span');
-      button.className = view.button ? (view.expanded ? 'tree-button expanded' : 'tree-button') :
-          'tree-button none';
-      button.addEventListener('click', (event) => {
-        event.stopPropagation();
-        this.toggle(item);
-      });
-      row.append(button);
-      if (this.edit && this.edit.item === item) {
-        row.append(this.editor(item));
-      } else {
-        const label = document.createElement('span');
-        label.className = 'tree-label';
-        if (item === this.caret) label.classList.add('selected');
-        label.textContent = view.text;
-        label.title = view.text;
-        label.addEventListener('click', (event) => this.labelClick(event, item));
-        label.addEventListener('dblclick', () => {
-          clearTimeout(this.editTimer);
-          this.toggle(item);
-        });
-        row.append(label);
-      }
-      li.append(row);
+      const row = this.rowFor(item);
+      row.li.classList.toggle('last', index === siblings.length - 1);
+      row.button.className = view.button ?
+          (view.expanded ? 'tree-button expanded' : 'tree-button') : 'tree-button none';
+      row.label.classList.toggle('selected', item === this.caret);
+      if (row.label.textContent !== view.text) row.label.textContent = view.text;
+      row.label.title = view.text;
+      const editing = this.edit && this.edit.item === item;
+      row.label.hidden = !!editing;
+      if (row.input) row.input.remove();
+      row.input = editing ? this.editor(item) : null;
+      if (row.input) row.line.append(row.input);
       if (view.expanded) {
-        const level = document.createElement('ul');
-        level.className = 'tree-level';
-        level.append(...this.renderLevel(item));
-        li.append(level);
+        syncChildren(row.level, this.renderLevel(item));
+        if (!row.level.parentNode) row.li.append(row.level);
+      } else if (row.level.parentNode) {
+        row.level.remove();
       }
-      this.rows.set(item, li);
-      return li;
+      return row.li;
     });
+  }
+
+  rowFor(item) {
+    let row = this.rows.get(item);
+    if (row) return row;
+    const li = document.createElement('li');
+    li.className = 'tree-item';
+    li.dataset.item = item;
+    const line = document.createElement('div');
+    line.className = 'tree-row';
+    const button = document.createElement('span');
+    button.addEventListener('click', (event) => {
+      event.stopPropagation();
+      this.toggle(item);
+    });
+    const label = document.createElement('span');
+    label.className = 'tree-label';
+    label.addEventListener('click', (event) => this.labelClick(event, item));
+    label.addEventListener('dblclick', () => {
+      clearTimeout(this.editTimer);
+      this.toggle(item);
+    });
+    line.append(button, label);
+    li.append(line);
+    const level = document.createElement('ul');
+    level.className = 'tree-level';
+    row = {li, line, button, label, level, input: null};
+    this.rows.set(item, row);
+    return row;
   }
 
   labelClick(event, item) {

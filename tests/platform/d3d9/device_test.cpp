@@ -181,6 +181,11 @@ TEST_F(DeviceTest, PresentHandsTheRecordedFrameToTheDisplay) {
   EXPECT_EQ(*vertex_bytes->bytes, std::vector<std::uint8_t>(48, 0x11));
   EXPECT_EQ(display->device_resource(frame->draws[0].index_buffer)->index_bits, 16);
   EXPECT_TRUE(device->recording().draws.empty());  // the next frame starts empty
+  // A back buffer taken from the window follows the window's size.
+  win::MoveWindow(window, 0, 0, 80, 60, win::FALSE);
+  EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(device->recording().width, 80);
+  EXPECT_EQ(device->recording().height, 60);
 
   // The JSON the display sends: one declaration for both draws.
   const nlohmann::json json = display::device_frame_json(*frame);
