@@ -99,7 +99,8 @@ TEST(CliExport, SampleModelsPassTheValidatorWithTheirGeometry) {
     const nlohmann::json& primitives = gltf["meshes"][0]["primitives"];
     EXPECT_EQ(primitives.size(), geometry.submesh.size());
     for (const nlohmann::json& primitive : primitives) {
-      const unsigned submesh = std::stoul(primitive["extras"]["name"].get<std::string>());
+      const auto submesh =
+          static_cast<unsigned>(std::stoul(primitive["extras"]["name"].get<std::string>()));
       ASSERT_TRUE(geometry.submesh.count(submesh)) << submesh;
       const auto [buffer, index_count] = geometry.submesh.at(submesh);
       const nlohmann::json& accessors = gltf["accessors"];
