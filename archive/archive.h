@@ -25,6 +25,9 @@ class Archive {
   int load_entry(const char* key);
   // 1 replaced, 2 unchanged (nothing written), 0 failed (nothing written).
   int replace_entry(const char* key, const char* dds_path);
+  // The same replacement with the DDS file already in image (image_size
+  // bytes, then 4 zero bytes), for pictures converted in memory.
+  int replace_entry_with_image(const char* key);
   void release();
 
   // Same walk as load_entry, but into a tree the caller keeps, so that tools

@@ -104,6 +104,17 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
     error = format_text("%s is not a DDS file", dds_path);
     return 0;
   }
+  return replace_entry_with_image(key);
+}
+
+int Archive::replace_entry_with_image(const char* key) {
+  error.clear();
+  rebuild_failed = false;
+  if (key == nullptr || image_size < kDdsHeaderSize || image.size() < image_size ||
+      std::memcmp(image.data(), "DDS ", 4) != 0) {
+    error = "no key, or no DDS file to put in place";
+    return 0;
+  }
 
   requested_key.assign(key, strnlen(key, kMaxKeyLength));
   // Every replacement holds the archive's lock from reading its index to

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev librapidxml-dev libgumbo-dev libcpp-httplib-dev nlohmann-json3-dev
-  libpng-dev libsquish-dev libdeflate-dev
+  libpng-dev libsquish-dev libdeflate-dev libtinygltf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pil imagemagick
   chromium nodejs fonts-noto-cjk

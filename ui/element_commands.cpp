@@ -5,10 +5,12 @@
 
 #include "archive/archive.h"
 #include "archive/file_io.h"
+#include "formats/png_replacement.h"
 #include "formats/selection_keys.h"
 #include "formats/shared_ui_state.h"
 #include "platform/win/win32.h"
 #include "ui/dom_element.h"
+#include "ui/save_commands.h"
 
 namespace korvel {
 namespace {
@@ -22,6 +24,9 @@ constexpr const char16_t* kReplaceUnchanged =
 constexpr const char16_t* kReplaceFailed = u"不科学，替换失败了！";
 
 constexpr char kDdsFilter[] = "dds文件（*.dds）\0*.dds\0所有文件（*.*）\0*.*\0";
+// A replacement also takes a PNG picture, encoded into the texture's format.
+constexpr char kReplaceFilter[] =
+    "dds文件（*.dds）\0*.dds\0png文件（*.png）\0*.png\0所有文件（*.*）\0*.*\0";
 constexpr const char* kDdsExtension = ".dds";
 constexpr std::size_t kDdsExtensionLength = 4;
 
@@ -38,7 +43,7 @@ void ask_for_dds_file(char (&file_name)[kKeyBufferSize], bool save) {
   win::OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = g_hwndTree;
-  dialog.lpstrFilter = kDdsFilter;
+  dialog.lpstrFilter = save ? kDdsFilter : kReplaceFilter;
   dialog.lpstrFile = file_name;
   dialog.nMaxFile = kKeyBufferSize;
   if (save) {
@@ -98,7 +103,12 @@ void replace_selected_texture() {
   if (file_name[0] == '\0') return;
   Archive archive;
   archive.open(keys.idx_path.c_str());
-  const int result = keys.fit ? archive.replace_entry(keys.output_id.c_str(), file_name) : 0;
+  std::string png_error;
+  const int result =
+      !keys.fit ? 0
+      : names_png_path(file_name)
+          ? replace_texture_with_png(keys.idx_path, keys.output_id, file_name, &png_error)
+          : archive.replace_entry(keys.output_id.c_str(), file_name);
   archive.release();
   tell(result == 1 ? kReplaced : result == 2 ? kReplaceUnchanged : kReplaceFailed);
 }
@@ -139,6 +149,10 @@ void ElementCommand(engine::HELEMENT element) {
     replace_selected_texture();
   } else if (win::lstrcmpiW(id, u"model_show_flag") == 0) {
     toggle_model_flag(clicked);
+  } else if (win::lstrcmpiW(id, u"export_model") == 0) {
+    export_selected_model();
+  } else if (win::lstrcmpiW(id, u"save_png") == 0) {
+    save_selected_texture_as_png();
   }
 }
 

@@ -32,6 +32,7 @@ int run_scan(const Arguments& arguments, std::ostream& out, std::ostream& err);
 int run_replace(const Arguments& arguments, std::ostream& out, std::ostream& err);
 int run_model(const Arguments& arguments, std::ostream& out, std::ostream& err);
 int run_extract(const Arguments& arguments, std::ostream& out, std::ostream& err);
+int run_export(const Arguments& arguments, std::ostream& out, std::ostream& err);
 int run_extract_all(const Arguments& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace korvel::cli

@@ -12,13 +12,17 @@ const Command kCommands[] = {
     {"tree", "ARCHIVE.idx KEY", "print the content tree that loading KEY builds", &run_tree},
     {"scan", "ARCHIVE.idx [--into LIST.xml] [--all]",
      "describe the archive's textures and models as a list-document element", &run_scan},
-    {"replace", "ARCHIVE.idx KEY FILE.dds", "put a DDS file in place of the texture KEY names",
+    {"replace", "ARCHIVE.idx KEY FILE.dds|FILE.png",
+     "put a DDS file, or a PNG encoded in the texture's own format, in place of the texture KEY "
+     "names",
      &run_replace},
     {"model", "ARCHIVE.idx KEY", "print the geometry the viewer gets for model KEY", &run_model},
     {"extract", "ARCHIVE.idx KEY OUT",
      "write the item KEY names to OUT (OUT ending in .png: its first level as PNG)", &run_extract},
     {"extract-all", "ARCHIVE.idx DIR [--png]",
      "write every texture of every entry into DIR, named from its output id", &run_extract_all},
+    {"export", "ARCHIVE.idx MODEL_KEY OUT.glb",
+     "write model MODEL_KEY as binary glTF with the first texture of its entry", &run_export},
 };
 
 void print_usage(std::ostream& err) {
