@@ -1,26 +1,17 @@
 // korvel-cli entries and tree, on archives written by the independent writer.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "tests/support/fixture_archives.h"
+#include "tests/support/cli_run.h"
 #include "tests/support/temp_dir.h"
 #include "tools/cli/cli.h"
 
 namespace korvel {
 namespace {
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test::CliRun;
 
-CliRun run(const cli::Arguments& arguments) {
-  std::ostringstream out, err;
-  const int status = cli::run_cli(arguments, out, err);
-  return {status, out.str(), err.str()};
-}
+CliRun run(const cli::Arguments& arguments) { return test::cli(arguments); }
 
 TEST(CliEntries, ListsBothByteOrdersAndSeries) {
   test::TempDir dir;

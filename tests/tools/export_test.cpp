@@ -10,6 +10,7 @@
 
 #include "tests/support/fixture_archives.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/cli_run.h"
 #include "tools/cli/cli.h"
 #include "tools/forge/samples.h"
 
@@ -17,17 +18,6 @@ namespace korvel::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct CliRun {
-  int status;
-  std::string out, err;
-};
-
-CliRun cli(const cli::Arguments& arguments) {
-  std::ostringstream out, err;
-  const int status = cli::run_cli(arguments, out, err);
-  return {status, out.str(), err.str()};
-}
 
 // The JSON chunk of a binary glTF file.
 nlohmann::json json_chunk(const Bytes& glb) {

@@ -1,8 +1,6 @@
 // korvel-cli extract and extract-all, end to end on forged archives.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +8,7 @@
 #include "archive/console_message.h"
 #include "platform/d3d9/dds_decode.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/cli_run.h"
 #include "tools/cli/cli.h"
 #include "tools/forge/g1t_writer.h"
 #include "tools/forge/samples.h"
@@ -19,17 +18,6 @@ namespace korvel::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct CliRun {
-  int status;
-  std::string out, err;
-};
-
-CliRun cli(const cli::Arguments& arguments) {
-  std::ostringstream out, err;
-  const int status = cli::run_cli(arguments, out, err);
-  return {status, out.str(), err.str()};
-}
 
 std::string forge_sample(const TempDir& directory, const std::string& name) {
   for (const forge::ForgeArchive& archive : forge::sample_archives()) {

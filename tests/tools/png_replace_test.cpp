@@ -4,13 +4,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sstream>
-
 #include "archive/archive.h"
 #include "formats/png_replacement.h"
 #include "platform/d3d9/dds_decode.h"
 #include "platform/d3d9/png_encode.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/cli_run.h"
 #include "tools/cli/cli.h"
 #include "tools/forge/pictures.h"
 #include "tools/forge/samples.h"
@@ -19,17 +18,6 @@ namespace korvel::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct CliRun {
-  int status;
-  std::string out, err;
-};
-
-CliRun cli(const cli::Arguments& arguments) {
-  std::ostringstream out, err;
-  const int status = cli::run_cli(arguments, out, err);
-  return {status, out.str(), err.str()};
-}
 
 void forge_samples(const TempDir& directory) {
   for (const forge::ForgeArchive& archive : forge::sample_archives()) {
