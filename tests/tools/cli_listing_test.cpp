@@ -1,8 +1,8 @@
 // korvel-cli entries and tree, on archives written by the independent writer.
 #include <gtest/gtest.h>
 
-#include "tests/support/fixture_archives.h"
 #include "tests/support/cli_run.h"
+#include "tests/support/fixture_archives.h"
 #include "tests/support/temp_dir.h"
 #include "tools/cli/cli.h"
 
@@ -11,7 +11,9 @@ namespace {
 
 using test::CliRun;
 
-CliRun run(const cli::Arguments& arguments) { return test::cli(arguments); }
+CliRun run(const cli::Arguments& arguments) {
+  return test::cli(arguments);
+}
 
 TEST(CliEntries, ListsBothByteOrdersAndSeries) {
   test::TempDir dir;

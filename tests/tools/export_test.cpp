@@ -8,9 +8,9 @@
 #include <map>
 #include <sstream>
 
+#include "tests/support/cli_run.h"
 #include "tests/support/fixture_archives.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/cli_run.h"
 #include "tools/cli/cli.h"
 #include "tools/forge/samples.h"
 
