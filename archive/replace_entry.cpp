@@ -11,11 +11,11 @@
 #include "archive/format_text.h"
 #include "archive/limits.h"
 #include "archive/write_access.h"
+#include "file_layouts/dds_file.h"
 
 namespace korvel {
 namespace {
 
-constexpr std::uint32_t kDdsHeaderSize = 128;
 constexpr std::uint64_t kMaxDataFileEnd = 0xFFFFFFFFull;  // offsets and sizes are stored in 32 bits
 
 // What the decoders recognised, level by level: names, numbers and output ids.
@@ -62,11 +62,12 @@ bool rebuilt_payload_reads_back(const Archive& archive, const EntryLocation& loc
     *error = "the rebuilt entry does not read back with the structure it had";
     return false;
   }
-  const std::uint32_t pixels = archive.image_size - kDdsHeaderSize;
-  if (checker.image_size < kDdsHeaderSize || checker.image_size - kDdsHeaderSize != pixels ||
+  const std::uint64_t pixels = archive.image_size - kDdsFileHeaderSize;
+  if (checker.image_size < kDdsFileHeaderSize ||
+      checker.image_size - kDdsFileHeaderSize != pixels ||
       checker.image.size() < checker.image_size ||
-      std::memcmp(checker.image.data() + kDdsHeaderSize, archive.image.data() + kDdsHeaderSize,
-                  pixels) != 0) {
+      std::memcmp(checker.image.data() + kDdsFileHeaderSize,
+                  archive.image.data() + kDdsFileHeaderSize, pixels) != 0) {
     *error = format_text("no texture %s in the rebuilt entry holds the new pixels",
                          archive.requested_key.c_str());
     return false;
@@ -94,13 +95,13 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
                          : format_text("%s is empty or too large", dds_path);
     return 0;
   }
-  image.assign(static_cast<std::size_t>(dds_size) + 4, 0);
+  image.assign(static_cast<std::size_t>(dds_size) + kImageZeroTail, 0);
   image_size = static_cast<std::uint32_t>(dds_size);
   if (read_file_part(dds_path, image.data(), 0, image_size) != dds_size) {
     error = format_text("cannot read %s", dds_path);
     return 0;
   }
-  if (image_size < kDdsHeaderSize || std::memcmp(image.data(), "DDS ", 4) != 0) {
+  if (image_size < kDdsFileHeaderSize || !has_dds_magic(image.data(), image_size)) {
     error = format_text("%s is not a DDS file", dds_path);
     return 0;
   }
@@ -110,8 +111,8 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
 int Archive::replace_entry_with_image(const char* key) {
   error.clear();
   rebuild_failed = false;
-  if (key == nullptr || image_size < kDdsHeaderSize || image.size() < image_size ||
-      std::memcmp(image.data(), "DDS ", 4) != 0) {
+  if (key == nullptr || image_size < kDdsFileHeaderSize || image.size() < image_size ||
+      !has_dds_magic(image.data(), image_size)) {
     error = "no key, or no DDS file to put in place";
     return 0;
   }

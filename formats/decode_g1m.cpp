@@ -10,9 +10,6 @@
 namespace korvel {
 namespace {
 
-// The copy is followed by this many zero bytes that image_size does not count.
-constexpr std::size_t kImageZeroTail = 4;
-
 bool is_g1m(const ByteReader& reader) {
   if (!reader.bytes_equal(g1m::kMagicOffset, g1m::kMagicLittle, 4) &&
       !reader.bytes_equal(g1m::kMagicOffset, g1m::kMagicBig, 4)) {
