@@ -16,8 +16,6 @@
 namespace korvel {
 namespace {
 
-constexpr std::uint64_t kMaxDataFileEnd = 0xFFFFFFFFull;  // offsets and sizes are stored in 32 bits
-
 // What the decoders recognised, level by level: names, numbers and output ids.
 // Textures after the requested one are left out, because extracting a texture
 // stops the listing of its container there.

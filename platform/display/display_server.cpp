@@ -8,9 +8,9 @@
 
 #include "platform/display/client_files.h"
 #include "platform/display/directory_listing.h"
-#include "platform/display/display_limits.h"
 #include "platform/display/input_decoder.h"
 #include "platform/display/request_guards.h"
+#include "platform/limits.h"
 
 namespace korvel::display {
 namespace {

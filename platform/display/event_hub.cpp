@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/display/display_limits.h"
+#include "platform/limits.h"
 
 namespace korvel::display {
 

@@ -6,8 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/display/display_limits.h"
 #include "platform/engine/layout_report.h"
+#include "platform/limits.h"
 #include "platform/win/display.h"
 #include "platform/win/window_registry.h"
 
@@ -187,8 +187,9 @@ void apply(const json& input, ModifierState& modifiers) {
     const auto window = handle_field<win::HWND>(input, "window");
     engine::submit_layout_report(window, layout_report(input));
   } else if (type == "desktop") {
-    win::input_desktop_size(static_cast<int>(unsigned_field(input, "width", 65535)),
-                            static_cast<int>(unsigned_field(input, "height", 65535)));
+    win::input_desktop_size(
+        static_cast<int>(unsigned_field(input, "width", win::kMaxDesktopSide)),
+        static_cast<int>(unsigned_field(input, "height", win::kMaxDesktopSide)));
   } else if (type == "close") {
     win::input_close_window(handle_field<win::HWND>(input, "window"));
   } else if (type == "frame_taken") {

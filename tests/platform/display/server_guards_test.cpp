@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "platform/display/display_limits.h"
 #include "platform/display/display_server.h"
+#include "platform/limits.h"
 
 namespace korvel::display {
 namespace {
