@@ -17,10 +17,6 @@ using nlohmann::json;
 
 namespace {
 
-constexpr int kVkShift = 0x10;
-constexpr int kVkControl = 0x11;
-constexpr int kVkMenu = 0x12;
-
 // A field that is missing or of the wrong kind makes the request malformed.
 struct Malformed {
   std::string what;
@@ -209,7 +205,9 @@ void ModifierState::sync(std::uintptr_t window, bool control, bool shift, bool a
     bool& held;
     bool now;
     int virtual_key;
-  } keys[] = {{control_, control, kVkControl}, {shift_, shift, kVkShift}, {alt_, alt, kVkMenu}};
+  } keys[] = {{control_, control, win::VK_CONTROL},
+              {shift_, shift, win::VK_SHIFT},
+              {alt_, alt, win::VK_MENU}};
   for (const auto& key : keys) {
     if (key.held == key.now) continue;
     key.held = key.now;
