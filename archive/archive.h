@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/content_tree.h"
+#include "archive/error_kind.h"
 #include "archive/index_entry.h"
 #include "archive/limits.h"
 #include "archive/model_view.h"
@@ -108,8 +110,23 @@ class Archive {
   // then yields every item, each exactly as its own load gives it.
   std::function<void(const std::string& output_id)> item_sink;
 
-  // Why the last open, load or replacement failed, for tools that tell the user.
+  // Why the last open, load or replacement failed, for tools that tell the
+  // user, and the kind of that failure, for code that decides by it.
   std::string error;
+  ErrorKind error_kind = ErrorKind::kNone;
+  void set_error(ErrorKind kind, std::string text) {
+    error_kind = kind;
+    error = std::move(text);
+  }
+  // set_error for the members that answer 0 on failure.
+  int fail(ErrorKind kind, std::string text) {
+    set_error(kind, std::move(text));
+    return 0;
+  }
+  void clear_error() {
+    error_kind = ErrorKind::kNone;
+    error.clear();
+  }
   // Set by a decoder whose rebuild could not produce a container that our
   // decoders read back correctly; a replacement then refuses instead of
   // writing an unreadable entry.

@@ -53,7 +53,7 @@ int Archive::decode_g1m(ContentNode* parent, const std::uint8_t* payload, std::u
   image_size = length;
   walk_g1m_copy(image.data(), image_size, big_endian, &model_view);
   if (item_sink) {
-    error.clear();
+    clear_error();
     item_sink(output_id);
   }
   return 1;

@@ -236,7 +236,8 @@ bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContai
                      std::uint32_t i, const std::string& output_id) {
   std::uint64_t begin = 0, end = 0;
   if (!container.extent_inside(i, reader.size(), &begin, &end) || end - begin < kRecordSize) {
-    archive.error = format_text("texture %s lies outside its container", output_id.c_str());
+    archive.set_error(ErrorKind::kInvalidData,
+                      format_text("texture %s lies outside its container", output_id.c_str()));
     return false;
   }
   const std::uint8_t mip_byte = reader.u8_or_zero(begin + kMipByteOffset);
@@ -249,8 +250,9 @@ bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContai
   const PixelFormat* format = pixel_format_of(format_code);
   if (format == nullptr) {
     show_console_message(kUnknownFormatMessage);
-    archive.error =
-        format_text("texture %s has the unknown format code %u", output_id.c_str(), format_code);
+    archive.set_error(
+        ErrorKind::kNotSupported,
+        format_text("texture %s has the unknown format code %u", output_id.c_str(), format_code));
     return false;
   }
   DdsTemplate header = *format->dds_template;
@@ -283,7 +285,7 @@ void list_and_extract(Archive& archive, ContentNode* parent, const ByteReader& r
       archive.model_view.clear();  // its references point into the image
       archive.image.clear();
       archive.image_size = 0;
-      archive.error.clear();
+      archive.clear_error();
       const std::string output_id = attribute_value(node, vocab::kOutputId);
       extract_texture(archive, reader, container, i, output_id);
       archive.item_sink(output_id);
@@ -322,7 +324,7 @@ bool check_replacement(Archive& archive, const PixelFormat& slot, std::uint8_t s
                        Replacement* out) {
   const std::uint64_t size = replacement_file_size(archive);
   if (size < kDdsFileHeaderSize) {
-    archive.error = "the DDS file is shorter than its 128-byte header";
+    archive.set_error(ErrorKind::kInvalidData, "the DDS file is shorter than its 128-byte header");
     return false;
   }
   DdsFileHeader file;
@@ -337,26 +339,29 @@ bool check_replacement(Archive& archive, const PixelFormat& slot, std::uint8_t s
                 given.dwBBitMask == wanted.dwBBitMask && given.dwABitMask == wanted.dwABitMask
           : (given.dwFlags & kDdpfFourCc) != 0 && given.dwFourCC == wanted.dwFourCC;
   if (!same_layout) {
-    archive.error = format_text("the DDS file's pixel format differs from texture %s's (code %u)",
-                                archive.requested_key.c_str(), slot_format_code);
+    archive.set_error(ErrorKind::kInvalidArgument,
+                      format_text("the DDS file's pixel format differs from texture %s's (code %u)",
+                                  archive.requested_key.c_str(), slot_format_code));
     return false;
   }
   const std::uint32_t width = header.dwWidth;
   const std::uint32_t height = header.dwHeight;
   if (width > kMaxDdsSideForDims || height > kMaxDdsSideForDims || !is_power_of_two(width) ||
       !is_power_of_two(height)) {
-    archive.error =
+    archive.set_error(
+        ErrorKind::kInvalidArgument,
         format_text("the DDS file is %ux%u; a texture's sides are powers of two from 1 to 32768",
-                    width, height);
+                    width, height));
     return false;
   }
   // A count of 0 is the DDS way of saying there is one level.
   const std::uint32_t declared = header.dwMipMapCount > 0 ? header.dwMipMapCount : 1;
   const std::uint32_t chain = slot.layout.levels_held(width, height, UINT64_MAX);
   if (declared > chain || declared > kMaxMipCountInRecord) {
-    archive.error =
+    archive.set_error(
+        ErrorKind::kInvalidArgument,
         format_text("the DDS file declares %u mip levels; a %ux%u texture has at most %u", declared,
-                    width, height, chain < kMaxMipCountInRecord ? chain : kMaxMipCountInRecord);
+                    width, height, chain < kMaxMipCountInRecord ? chain : kMaxMipCountInRecord));
     return false;
   }
   std::uint64_t needed = 0;
@@ -367,10 +372,11 @@ bool check_replacement(Archive& archive, const PixelFormat& slot, std::uint8_t s
   }
   const std::uint64_t held = size - kDdsFileHeaderSize;
   if (held < needed) {
-    archive.error = format_text(
-        "the DDS file holds %llu bytes of pixels; its %ux%u header with %u mip levels needs %llu",
-        static_cast<unsigned long long>(held), width, height, declared,
-        static_cast<unsigned long long>(needed));
+    archive.set_error(ErrorKind::kInvalidData,
+                      format_text("the DDS file holds %llu bytes of pixels; its %ux%u header with "
+                                  "%u mip levels needs %llu",
+                                  static_cast<unsigned long long>(held), width, height, declared,
+                                  static_cast<unsigned long long>(needed)));
     return false;
   }
   out->dims =
@@ -417,8 +423,9 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
     std::uint64_t begin = 0, end = 0;
     container.extent(static_cast<std::uint32_t>(target), &begin, &end);
     if (end - begin < kRecordSize) {
-      archive.error =
-          format_text("texture %s is too short to hold its record", archive.requested_key.c_str());
+      archive.set_error(
+          ErrorKind::kInvalidData,
+          format_text("texture %s is too short to hold its record", archive.requested_key.c_str()));
       return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
     }
     const std::uint8_t format_code = reader.u8_or_zero(begin + kFormatOffset);
@@ -427,9 +434,10 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
     // nothing written, rather than written blind.
     const PixelFormat* slot_format = pixel_format_of(format_code);
     if (slot_format == nullptr) {
-      archive.error =
+      archive.set_error(
+          ErrorKind::kNotSupported,
           format_text("texture %s has the unknown format code %u; it cannot be replaced",
-                      archive.requested_key.c_str(), format_code);
+                      archive.requested_key.c_str(), format_code));
       return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
     }
     if (!check_replacement(archive, *slot_format, format_code, &replacement)) {
