@@ -23,9 +23,15 @@ elif [ -n "${1:-}" ]; then
   }
   mapfile -t files < <(git diff --name-only --diff-filter=ACMR "$base" -- | grep -E "$cpp_files" || true)
 else
-  # The last commit's files; a first (or shallow) commit has no parent to diff against.
-  mapfile -t files < <(git diff-tree --root --no-commit-id --name-only -r --diff-filter=ACMR HEAD |
-    grep -E "$cpp_files" || true)
+  # The last commit's files: against its first parent, so that a merge counts
+  # everything it brought in; a first (or shallow) commit has no parent.
+  if git rev-parse --verify --quiet 'HEAD^' >/dev/null; then
+    mapfile -t files < <(git diff --name-only --diff-filter=ACMR 'HEAD^' HEAD |
+      grep -E "$cpp_files" || true)
+  else
+    mapfile -t files < <(git diff-tree --root --no-commit-id --name-only -r --diff-filter=ACMR HEAD |
+      grep -E "$cpp_files" || true)
+  fi
 fi
 
 if [ ${#files[@]} -eq 0 ]; then
