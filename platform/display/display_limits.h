@@ -23,6 +23,8 @@ constexpr std::size_t kMaxListedEntries = 5000;
 // Events waiting for one tab; a tab that falls this far behind is sent a
 // fresh snapshot instead.
 constexpr std::size_t kMaxQueuedEvents = 4096;
+// Bytes of events waiting for one tab, past which it too is sent a snapshot.
+constexpr std::size_t kMaxQueuedEventBytes = 64u * 1024 * 1024;
 // Tabs watching at once; more are refused with 503.
 constexpr std::size_t kMaxStreams = 8;
 // Pictures, style sheets and pages the host delivered, kept for the tabs.

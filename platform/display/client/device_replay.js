@@ -166,6 +166,9 @@ export class DeviceReplay {
     }
     for (const range of resource.ranges.values()) {
       if (current(range)) this.gl.deleteBuffer(range.glObject);
+      for (const rebased of range.rebased.values()) {
+        if (current(rebased)) this.gl.deleteBuffer(rebased.glObject);
+      }
     }
   }
 
@@ -389,25 +392,40 @@ export class DeviceReplay {
     view.tight = tight;
   }
 
-  // The largest index a range reads and, for 16-bit indices, a copy widened
-  // to 32 bits when the range holds 0xFFFF: WebGL always restarts strips
-  // there, the device never does.
+  // The smallest and largest index a range reads and, for 16-bit indices, a
+  // copy widened to 32 bits when the range holds 0xFFFF: WebGL always
+  // restarts strips there, the device never does.
   indexRange(resource, start, count) {
     const key = start + '/' + count;
     let range = resource.ranges.get(key);
     if (!range) {
       const indices = resource.indices.subarray(start, start + count);
+      let min = Infinity;
       let max = 0;
       let restart = false;
       for (let i = 0; i < indices.length; ++i) {
         if (indices[i] > max) max = indices[i];
+        if (indices[i] < min) min = indices[i];
         if (resource.indexBits === 16 && indices[i] === RESTART_INDEX_16) restart = true;
       }
-      range = { max, widened: restart ? Uint32Array.from(indices) : null, glObject: null,
-                generation: -1 };
+      range = { min, max, widened: restart ? Uint32Array.from(indices) : null, glObject: null,
+                generation: -1, rebased: new Map() };
       resource.ranges.set(key, range);
     }
     return range;
+  }
+
+  // A negative base vertex cannot be an attribute offset: the range's
+  // indices are moved down by it instead, into a 32-bit copy of their own.
+  rebasedRange(resource, range, start, count, base) {
+    let rebased = range.rebased.get(base);
+    if (!rebased) {
+      const indices = resource.indices.subarray(start, start + count);
+      rebased = { indices: Uint32Array.from(indices, (index) => index + base), glObject: null,
+                  generation: -1 };
+      range.rebased.set(base, rebased);
+    }
+    return rebased;
   }
 
   // The GL buffer of a repacked layout or a widened index range, made in the
@@ -432,18 +450,23 @@ export class DeviceReplay {
       return;
     }
     const { start_index: start, primitive_count: primitives, base_vertex: base } = draw;
-    if (!isCount(start) || !isCount(primitives) || !isCount(base) || primitives === 0) return;
+    if (!isCount(start) || !isCount(primitives) || !Number.isSafeInteger(base) ||
+        primitives === 0) {
+      return;
+    }
     const count = primitives + 2;
     if (start + count > indices.indices.length) return;
     const view = this.vertexView(vertices, draw.stride, declaration);
     if (!view) return;
     const range = this.indexRange(indices, start, count);
-    if (base + range.max >= view.vertexCount) return;
+    // Every vertex the strip reads, after the base vertex, must be in the buffer.
+    if (base + range.min < 0 || base + range.max >= view.vertexCount) return;
+    const rebased = base < 0 ? this.rebasedRange(indices, range, start, count, base) : null;
 
     const vertexBuffer = view.repacked ? this.uploaded(view, gl.ARRAY_BUFFER, view.tight)
                                        : this.glObjectOf(vertices);
     gl.bindBuffer(gl.ARRAY_BUFFER, vertexBuffer);
-    const baseOffset = base * view.stride;
+    const baseOffset = rebased ? 0 : base * view.stride;
     const pointer = (location, element) => {
       gl.enableVertexAttribArray(location);
       if (element.glType === gl.FLOAT) {
@@ -470,7 +493,11 @@ export class DeviceReplay {
     gl.uniform1i(this.uniforms.texture, 0);
     gl.uniform1i(this.uniforms.textured, glTexture ? 1 : 0);
 
-    if (range.widened) {
+    if (rebased) {
+      gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER,
+                    this.uploaded(rebased, gl.ELEMENT_ARRAY_BUFFER, rebased.indices));
+      gl.drawElements(gl.TRIANGLE_STRIP, count, gl.UNSIGNED_INT, 0);
+    } else if (range.widened) {
       gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER,
                     this.uploaded(range, gl.ELEMENT_ARRAY_BUFFER, range.widened));
       gl.drawElements(gl.TRIANGLE_STRIP, count, gl.UNSIGNED_INT, 0);
