@@ -62,6 +62,8 @@ try {
     const target = [...document.querySelectorAll('.tree-label')]
         .find((element) => element.textContent.trim() === item);
     window.korvelTimeline.length = 0;
+    performance.clearResourceTimings();
+    performance.setResourceTimingBufferSize(100000);
     const clicked = performance.now();
     target.click();
     const since = () => window.korvelTimeline.map((entry) => ({...entry, at: entry.at - clicked}));
@@ -79,10 +81,16 @@ try {
       if (done()) break;
       await new Promise((resolve) => requestAnimationFrame(resolve));
     }
-    return {timeline: since(), total: performance.now() - clicked};
+    const fetched = performance.getEntriesByType('resource').filter((entry) =>
+      /\/devices?\b/.test(entry.name) && entry.startTime >= clicked);
+    const timeline = since();
+    if (fetched.length > 0) {
+      timeline.push({kind: 'fetched', at: Math.max(...fetched.map((e) => e.responseEnd)) - clicked});
+    }
+    return {timeline, total: performance.now() - clicked};
   }, {item, kind});
 
-  const marks = {page: [], layout: [], shown: [], resource: [], frame: [], drawn: []};
+  const marks = {page: [], layout: [], shown: [], resource: [], fetched: [], frame: [], drawn: []};
   const totals = [];
   const textureTotals = [];
   for (let round = 0; round < rounds; ++round) {
@@ -96,6 +104,7 @@ try {
     marks.shown.push(first((entry) => entry.kind === 'event:window' &&
         entry.detail?.class === 'korvel_engine_v1 DirectX' && entry.detail.visible));
     marks.resource.push(first((entry) => entry.kind === 'event:device_resource'));
+    marks.fetched.push(first((entry) => entry.kind === 'fetched'));
     const frameAt = first((entry) => entry.kind === 'event:frame');
     marks.frame.push(frameAt);
     const drawn = first((entry) => entry.kind === 'input:frame_taken' && entry.at >= frameAt);
@@ -103,13 +112,17 @@ try {
     totals.push(drawn - kHandOverPauseMs);
   }
   const f = (value) => value.toFixed(0).padStart(6);
-  console.log(`model selection (16 sub-meshes), medians of ${rounds}, ms after the click:`);
-  console.log(`  model page heard      ${f(median(marks.page))}`);
-  console.log(`  its layout reported   ${f(median(marks.layout))}`);
-  console.log(`  model window shown    ${f(median(marks.shown))}   (the hand-over waits ${kHandOverPauseMs})`);
-  console.log(`  first 3-D resource    ${f(median(marks.resource))}`);
-  console.log(`  first frame heard     ${f(median(marks.frame))}`);
-  console.log(`  first frame drawn     ${f(median(marks.drawn))}`);
+  const rows = [['model page heard', marks.page], ['its layout reported', marks.layout],
+    ['model window shown', marks.shown], ['first 3-D resource', marks.resource],
+    ['its resources fetched', marks.fetched], ['first frame heard', marks.frame],
+    ['first frame drawn', marks.drawn]];
+  console.log(`model selection (16 sub-meshes), ms after the click (the hand-over waits ` +
+      `${kHandOverPauseMs}):`);
+  console.log(`${''.padEnd(24)}median  first  then each`);
+  for (const [name, values] of rows) {
+    console.log(`  ${name.padEnd(22)}${f(median(values))} ${f(values[0])}  ` +
+        `${values.slice(1).map((value) => value.toFixed(0)).join(' ')}`);
+  }
   console.log(`selection to first frame drawn, less the hand-over's ${kHandOverPauseMs} ms: ` +
       `${median(totals).toFixed(0)} ms (each: ${totals.map((t) => t.toFixed(0)).join(', ')})`);
   console.log(`reference, a texture's selection to its picture shown: ${median(textureTotals).toFixed(0)} ms`);

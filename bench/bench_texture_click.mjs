@@ -13,7 +13,7 @@ import {writeFileSync} from 'node:fs';
 import {join} from 'node:path';
 import {buildDir, startKorvel} from '../tests/browser/korvel_session.mjs';
 
-const rounds = 20;
+const rounds = Number(process.env.KORVEL_BENCH_ROUNDS || 20);
 const cli = join(buildDir, 'tools/cli/korvel-cli');
 
 function median(values) {

@@ -16,6 +16,10 @@ constexpr std::size_t kMaxReportedBoxes = 100000;
 constexpr std::size_t kMaxInputTextBytes = 32 * 1024;
 // Digits of a numeric id in a path (/data/<id>, /device/<id>).
 constexpr std::size_t kMaxIdDigits = 19;
+// 3-D resources one /devices request may ask for.
+constexpr std::size_t kMaxBatchedResources = 256;
+// Requests one kept-alive connection serves before the server closes it.
+constexpr std::size_t kMaxRequestsPerConnection = 100000;
 // The dir parameter of /fs, in bytes.
 constexpr std::size_t kMaxListedPathBytes = 4096;
 // Entries one /fs answer lists; more are cut and the answer says so.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/display/display_limits.h"
 #include "platform/display/input_decoder.h"
 #include "tests/platform/win/window_fixture.h"
 
@@ -57,8 +58,8 @@ TEST_F(InputDecoder, MalformedBodiesAreRefusedAndChangeNothing) {
   std::string many_boxes = "[";
   for (std::size_t i = 0; i <= kMaxReportedBoxes; ++i) many_boxes += (i ? "," : "") + box;
   many_boxes += "]";
-  const std::string layout = "{\"type\":\"layout\",\"window\":" + w +
-                             ",\"min_width\":1,\"min_height\":1,\"boxes\":";
+  const std::string layout =
+      "{\"type\":\"layout\",\"window\":" + w + ",\"min_width\":1,\"min_height\":1,\"boxes\":";
   const std::string nested(200000, '[');
 
   struct Case {
@@ -76,14 +77,14 @@ TEST_F(InputDecoder, MalformedBodiesAreRefusedAndChangeNothing) {
       {"a coordinate past the limit", "{\"type\":\"mouse\",\"window\":" + w +
                                           ",\"action\":\"down\",\"x\":99999999,\"y\":1" + ctrl +
                                           "}"},
-      {"a fractional coordinate",
-       "{\"type\":\"mouse\",\"window\":" + w + ",\"action\":\"down\",\"x\":1.5,\"y\":1" + ctrl + "}"},
-      {"a negative window", "{\"type\":\"mouse\",\"window\":-1,\"action\":\"down\",\"x\":1,\"y\":1" +
-                                ctrl + "}"},
-      {"modifiers not true or false", "{\"type\":\"key\",\"window\":" + w +
-                                          ",\"vk\":65,\"down\":true,\"mods\":{\"ctrl\":1}}"},
-      {"a key past 0xFE", "{\"type\":\"key\",\"window\":" + w + ",\"vk\":255,\"down\":true" + ctrl +
-                              "}"},
+      {"a fractional coordinate", "{\"type\":\"mouse\",\"window\":" + w +
+                                      ",\"action\":\"down\",\"x\":1.5,\"y\":1" + ctrl + "}"},
+      {"a negative window",
+       "{\"type\":\"mouse\",\"window\":-1,\"action\":\"down\",\"x\":1,\"y\":1" + ctrl + "}"},
+      {"modifiers not true or false",
+       "{\"type\":\"key\",\"window\":" + w + ",\"vk\":65,\"down\":true,\"mods\":{\"ctrl\":1}}"},
+      {"a key past 0xFE",
+       "{\"type\":\"key\",\"window\":" + w + ",\"vk\":255,\"down\":true" + ctrl + "}"},
       {"a key without down", "{\"type\":\"key\",\"window\":" + w + ",\"vk\":65" + ctrl + "}"},
       {"a label with NUL",
        "{\"type\":\"tree\",\"tree\":1,\"item\":1,\"action\":\"end_edit\",\"text\":\"a\\u0000b\"}"},
@@ -113,15 +114,16 @@ TEST_F(InputDecoder, ValidInputReachesItsWindowModifiersFirst) {
     std::vector<std::pair<win::UINT, win::WPARAM>> messages;
   };
   const Case cases[] = {
-      {"a key with Ctrl held", "{\"type\":\"key\",\"window\":" + w +
-                                   ",\"vk\":65,\"down\":true,\"mods\":{\"ctrl\":true}}",
+      {"a key with Ctrl held",
+       "{\"type\":\"key\",\"window\":" + w + ",\"vk\":65,\"down\":true,\"mods\":{\"ctrl\":true}}",
        {{kWmKeyDown, 0x11}, {kWmKeyDown, 0x41}}},
-      {"Ctrl still held: no second press", "{\"type\":\"key\",\"window\":" + w +
-                                               ",\"vk\":66,\"down\":true,\"mods\":{\"ctrl\":true}}",
+      {"Ctrl still held: no second press",
+       "{\"type\":\"key\",\"window\":" + w + ",\"vk\":66,\"down\":true,\"mods\":{\"ctrl\":true}}",
        {{kWmKeyDown, 0x42}}},
-      {"a press at the window's client point", "{\"type\":\"mouse\",\"window\":" + w +
-                                                   ",\"action\":\"down\",\"x\":15,\"y\":25,\"key\":3,"
-                                                   "\"mods\":{\"ctrl\":true}}",
+      {"a press at the window's client point",
+       "{\"type\":\"mouse\",\"window\":" + w +
+           ",\"action\":\"down\",\"x\":15,\"y\":25,\"key\":3,"
+           "\"mods\":{\"ctrl\":true}}",
        {{kWmLButtonDown, 0x1}}},
   };
   for (const Case& one : cases) {
