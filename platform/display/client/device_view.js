@@ -49,6 +49,7 @@ export class DeviceView {
     this.hwnd = hwnd;
     this.canvas = document.createElement('canvas');
     this.canvas.className = 'device-view';
+    windowBox.classList.add('device-window');
     windowBox.append(this.canvas);
     this.replay = null;
     this.work = loadReplay().then((Replay) => {
