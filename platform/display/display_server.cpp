@@ -51,19 +51,20 @@ void send_shared(httplib::Response& response,
   std::size_t total = 0;
   for (const auto& piece : pieces) total += piece->size();
   if (total == 0) return response.set_content("", content_type);
-  response.set_content_provider(
-      total, content_type,
-      [pieces = std::move(pieces)](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-        // The rest of the piece that holds offset.
-        for (const auto& piece : pieces) {
-          if (offset < piece->size()) {
-            return sink.write(reinterpret_cast<const char*>(piece->data()) + offset,
-                              piece->size() - offset);
-          }
-          offset -= piece->size();
-        }
-        return false;
-      });
+  // The rest of the piece that holds offset, within the length asked for
+  // (less than the whole for a range).
+  auto provide = [pieces = std::move(pieces)](std::size_t offset, std::size_t length,
+                                              httplib::DataSink& sink) {
+    for (const auto& piece : pieces) {
+      if (offset < piece->size()) {
+        return sink.write(reinterpret_cast<const char*>(piece->data()) + offset,
+                          std::min(piece->size() - offset, length));
+      }
+      offset -= piece->size();
+    }
+    return false;
+  };
+  response.set_content_provider(total, content_type, std::move(provide));
 }
 
 void serve_bytes(httplib::Response& response, const std::optional<DataItem>& item) {
