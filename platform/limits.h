@@ -75,6 +75,10 @@ constexpr std::size_t kMaxReportedBoxes = 100000;
 constexpr std::size_t kMaxInputTextBytes = 32 * 1024;
 // Digits of a numeric id in a path (/data/<id>, /device/<id>).
 constexpr std::size_t kMaxIdDigits = 19;
+// 3-D resources one /devices request may ask for.
+constexpr std::size_t kMaxBatchedResources = 256;
+// Requests one kept-alive connection serves before the server closes it.
+constexpr std::size_t kMaxRequestsPerConnection = 100000;
 // The dir parameter of /fs, in bytes.
 constexpr std::size_t kMaxListedPathBytes = 4096;
 // Entries one /fs answer lists; more are cut and the answer says so.
@@ -82,6 +86,8 @@ constexpr std::size_t kMaxListedEntries = 5000;
 // Events waiting for one tab; a tab that falls this far behind is sent a
 // fresh snapshot instead.
 constexpr std::size_t kMaxQueuedEvents = 4096;
+// Bytes of events waiting for one tab, past which it too is sent a snapshot.
+constexpr std::size_t kMaxQueuedEventBytes = 64u * 1024 * 1024;
 // Tabs watching at once; more are refused with 503.
 constexpr std::size_t kMaxStreams = 8;
 // Pictures, style sheets and pages the host delivered, kept for the tabs.
