@@ -10,6 +10,7 @@
 #include "archive/file_io.h"
 #include "archive/format_text.h"
 #include "archive/limits.h"
+#include "archive/temporary_files.h"
 #include "archive/write_access.h"
 
 namespace korvel {
@@ -129,6 +130,8 @@ int Archive::replace_entry_with_image(const char* key) {
     error = format_text("cannot lock %s for the replacement", first_data_file.c_str());
     return 0;
   }
+  // Under the lock no writer of ours is alive, so a temporary index is a killed one's.
+  remove_stale_temporaries(index_file);
   if (open(index_file.c_str()) != 1) return 0;
 
   ContentTree tree;

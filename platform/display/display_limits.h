@@ -8,6 +8,13 @@ namespace korvel::display {
 
 // Request line and each header line; longer ones are refused by the server.
 constexpr std::size_t kMaxRequestLineBytes = 8192;
+// Header lines of one request; each is held in memory until it is served.
+constexpr std::size_t kMaxHeaderCount = 100;
+// A connection must send each request's head within this time; a slower one
+// is ended, so that trickling clients cannot hold every worker.
+constexpr int kRequestHeadDeadlineSeconds = 10;
+// Nesting of an input's JSON (the deepest real input, a layout report, has 3).
+constexpr std::size_t kMaxInputDepth = 16;
 // A POST body (the layout report of a large page is the longest).
 constexpr std::size_t kMaxInputBodyBytes = 4 * 1024 * 1024;
 // Elements in one layout report.

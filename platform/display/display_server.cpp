@@ -7,6 +7,7 @@
 #include <httplib.h>
 
 #include "platform/display/client_files.h"
+#include "platform/display/connection_watch.h"
 #include "platform/display/directory_listing.h"
 #include "platform/display/display_limits.h"
 #include "platform/display/input_decoder.h"
@@ -59,6 +60,7 @@ struct DisplayServer::Impl {
   std::filesystem::path browse_root;
   int port = 0;
   std::thread listener;
+  std::unique_ptr<ConnectionWatch> watch;
   std::atomic<bool> stopped{false};
 
   bool guard(const httplib::Request& request, httplib::Response& response);
@@ -68,6 +70,10 @@ struct DisplayServer::Impl {
 bool DisplayServer::Impl::guard(const httplib::Request& request, httplib::Response& response) {
   response.set_header("X-Content-Type-Options", "nosniff");
   response.set_header("Referrer-Policy", "no-referrer");
+  if (request.headers.size() > kMaxHeaderCount) {
+    refuse(response, 431, "too many header lines");
+    return false;
+  }
   if (!host_allowed(request.get_header_value("Host"), port)) {
     refuse(response, 403, "the Host header must name 127.0.0.1 or localhost and this port");
     return false;
@@ -103,6 +109,7 @@ void DisplayServer::Impl::routes() {
   server.set_tcp_nodelay(true);
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
+        watch->head_read(request.remote_port);
         return guard(request, response) ? httplib::Server::HandlerResponse::Unhandled
                                         : httplib::Server::HandlerResponse::Handled;
       });
@@ -125,9 +132,10 @@ void DisplayServer::Impl::routes() {
                response.set_content(reinterpret_cast<const char*>(file->data), file->size,
                                     client_content_type(file->name));
              });
-  server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
+  server.Get("/events", [this](const httplib::Request& request, httplib::Response& response) {
     std::shared_ptr<EventHub::Stream> stream = display->open_stream();
     if (stream == nullptr) return refuse(response, 503, "too many tabs are watching");
+    watch->stream_opened(request.remote_port);
     response.set_header("Cache-Control", "no-store");
     std::shared_ptr<BrowserDisplay> shown = display;
     response.set_chunked_content_provider(
@@ -141,7 +149,10 @@ void DisplayServer::Impl::routes() {
           if (events.empty()) events = ": still here\n\n";
           return sink.is_writable() && sink.write(events.data(), events.size());
         },
-        [shown, stream](bool) { shown->close_stream(stream); });
+        [this, shown, stream, remote_port = request.remote_port](bool) {
+          watch->stream_closed(remote_port);
+          shown->close_stream(stream);
+        });
   });
   server.Post("/input", [this](const httplib::Request& request, httplib::Response& response) {
     const InputOutcome outcome = apply_input(request.body, modifiers);
@@ -191,6 +202,8 @@ std::unique_ptr<DisplayServer> DisplayServer::start(int port, std::string& error
     error = "cannot listen on 127.0.0.1:" + std::to_string(port) + " (is it in use?)";
     return nullptr;
   }
+  impl->watch = std::make_unique<ConnectionWatch>(
+      impl->port, std::chrono::seconds(kRequestHeadDeadlineSeconds), std::chrono::seconds(1));
   impl->routes();
   Impl* running = impl.get();
   impl->listener = std::thread([running] { running->server.listen_after_bind(); });
@@ -226,6 +239,7 @@ void DisplayServer::stop() {
   impl_->display->hub().stop();
   impl_->server.stop();
   if (impl_->listener.joinable()) impl_->listener.join();
+  impl_->watch.reset();
 }
 
 }  // namespace korvel::display
