@@ -475,10 +475,9 @@ TEST(ReplaceEntry, RemovesTheTemporaryIndexOfAKilledReplacementAndNothingElse) {
     const char* name;
     bool removed;
   } files[] = {
-      {"a.idx.tmp-Ab3dE9", true},      {"a.idx.tmp-000000", true},
-      {"a.idx.tmp-abc", false},        {"a.idx.tmp-abcdefg", false},
-      {"a.idx.tmp-ab.d_f", false},     {"b.idx.tmp-abcdef", false},
-      {"a.bin.tmp-abcdef", false},     {"notes a.idx.tmp-abcdef", false},
+      {"a.idx.tmp-Ab3dE9", true},   {"a.idx.tmp-000000", true},        {"a.idx.tmp-abc", false},
+      {"a.idx.tmp-abcdefg", false}, {"a.idx.tmp-ab.d_f", false},       {"b.idx.tmp-abcdef", false},
+      {"a.bin.tmp-abcdef", false},  {"notes a.idx.tmp-abcdef", false},
   };
   for (const auto& file : files) test::write_bytes(dir.file(file.name), {1, 2, 3});
   ASSERT_EQ(replace(dir, kTexture1, wanted.file("expected/new.dds")), 1);

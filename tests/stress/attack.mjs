@@ -180,7 +180,7 @@ async function main() {
     await new Promise((r) => setTimeout(r, 3000));
     const held = processFigures(child.pid);
     const slowServed = await tabIsServed(`with ${slowClients} slow clients`);
-    const plainLine = await exchange(port, get('/'), {timeoutMs: 10000});
+    const plainLine = await exchange(port, get('/'), {timeoutMs: 30000});
     assert.equal(plainLine, 'HTTP/1.1 200 OK', `a plain request with slow clients: ${plainLine}`);
     const slowEnds = await Promise.all(slow);
     console.log(`${slowClients} slow clients: the tab was served in ${slowServed} ms while they ` +

@@ -109,11 +109,13 @@ TEST_F(ServerGuards, EachFaultIsRefusedWithItsStatusAndServingGoesOn) {
        post(host() + cookie() + origin, std::string(kMaxInputBodyBytes + 1, ' ')),
        "HTTP/1.1 413 Payload Too Large"},
       {"too many header lines",
-       get("/", host() + cookie() + [] {
-         std::string lines;
-         for (std::size_t i = 0; i <= kMaxHeaderCount; ++i) lines += "X-Line: y\r\n";
-         return lines;
-       }()),
+       get(
+           "/", host() + cookie() +
+                    [] {
+                      std::string lines;
+                      for (std::size_t i = 0; i <= kMaxHeaderCount; ++i) lines += "X-Line: y\r\n";
+                      return lines;
+                    }()),
        "HTTP/1.1 431 Request Header Fields Too Large"},
       {"JSON nested past the limit",
        post(host() + cookie() + origin, std::string(100000, '[') + std::string(100000, ']')),
