@@ -11,6 +11,10 @@
 namespace korvel {
 namespace {
 
+struct CloseDirectory {
+  void operator()(DIR* directory) const { ::closedir(directory); }
+};
+
 // Leaves room for ".tmp-XXXXXX" in a name of at most 255 bytes.
 constexpr std::size_t kMaxStemBytes = 200;
 constexpr std::size_t kRandomPartBytes = 6;
@@ -54,7 +58,7 @@ int remove_stale_temporaries(const std::string& target_path) {
   const std::string target(resolved.get());
   const std::string directory = directory_of(target);
   const std::string stem = stem_of(base_name(target));
-  std::unique_ptr<DIR, decltype(&::closedir)> listing(::opendir(directory.c_str()), &::closedir);
+  std::unique_ptr<DIR, CloseDirectory> listing(::opendir(directory.c_str()));
   if (listing == nullptr) return 0;
   int removed = 0;
   while (const dirent* entry = ::readdir(listing.get())) {

@@ -12,6 +12,10 @@
 namespace korvel::display {
 namespace {
 
+struct CloseDirectory {
+  void operator()(DIR* directory) const { ::closedir(directory); }
+};
+
 using Clock = std::chrono::steady_clock;
 
 // The remote port of fd when it is a connection accepted on our port; -1
@@ -79,7 +83,7 @@ void ConnectionWatch::run() {
 
 void ConnectionWatch::sweep() {
   std::map<int, int> open;  // remote port -> fd
-  std::unique_ptr<DIR, decltype(&::closedir)> listing(::opendir("/proc/self/fd"), &::closedir);
+  std::unique_ptr<DIR, CloseDirectory> listing(::opendir("/proc/self/fd"));
   if (listing == nullptr) return;
   while (const dirent* entry = ::readdir(listing.get())) {
     if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;

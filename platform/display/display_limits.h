@@ -34,6 +34,9 @@ constexpr std::size_t kMaxQueuedEvents = 4096;
 constexpr std::size_t kMaxStreams = 8;
 // Pictures, style sheets and pages the host delivered, kept for the tabs.
 constexpr std::size_t kMaxKeptDataBytes = 512u * 1024 * 1024;
+// Connections waiting to be accepted; the library's own few would make a
+// burst of requests wait seconds for the kernel's retries.
+constexpr int kListenBacklog = 1024;
 // Worker threads of the server: each watching tab holds one.
 constexpr int kServerThreads = 16;
 // A stream with nothing to say sends a comment this often, to notice a tab

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include "platform/display/client_files.h"
 #include "platform/display/connection_watch.h"
@@ -193,6 +194,11 @@ std::unique_ptr<DisplayServer> DisplayServer::start(int port, std::string& error
     return nullptr;
   }
   impl->browse_root = default_browse_root();
+  int listening = -1;
+  impl->server.set_socket_options([&listening](socket_t socket) {
+    httplib::default_socket_options(socket);
+    listening = socket;
+  });
   if (port == 0) {
     impl->port = impl->server.bind_to_any_port("127.0.0.1");
   } else if (impl->server.bind_to_port("127.0.0.1", port)) {
@@ -202,6 +208,7 @@ std::unique_ptr<DisplayServer> DisplayServer::start(int port, std::string& error
     error = "cannot listen on 127.0.0.1:" + std::to_string(port) + " (is it in use?)";
     return nullptr;
   }
+  if (listening >= 0) ::listen(listening, kListenBacklog);
   impl->watch = std::make_unique<ConnectionWatch>(
       impl->port, std::chrono::seconds(kRequestHeadDeadlineSeconds), std::chrono::seconds(1));
   impl->routes();

@@ -131,7 +131,7 @@ async function main() {
       ['a request line past the limit', get(`/data/${'1'.repeat(9000)}`), 414],
       ['a header past the limit', get('/', host + cookie + `X-Big: ${big(9000)}\r\n`), [400, 431]],
       ['ten thousand headers', get('/', host + cookie + `X-Many: ${big(100)}\r\n`.repeat(10000)),
-        [400, 431, 200]],
+        431],
       ['a body past the limit', post(big(4 * 1024 * 1024 + 1)), 413],
       ['a length of 2^63', `POST /input HTTP/1.1\r\n${host}${cookie}${origin}` +
           'Content-Length: 9223372036854775807\r\nConnection: close\r\n\r\n', 413],
@@ -180,10 +180,13 @@ async function main() {
     await new Promise((r) => setTimeout(r, 3000));
     const held = processFigures(child.pid);
     const slowServed = await tabIsServed(`with ${slowClients} slow clients`);
+    const plainStarted = Date.now();
     const plainLine = await exchange(port, get('/'), {timeoutMs: 30000});
+    const plainMs = Date.now() - plainStarted;
     assert.equal(plainLine, 'HTTP/1.1 200 OK', `a plain request with slow clients: ${plainLine}`);
     const slowEnds = await Promise.all(slow);
-    console.log(`${slowClients} slow clients: the tab was served in ${slowServed} ms while they ` +
+    console.log(`${slowClients} slow clients: the tab was served in ${slowServed} ms and a new ` +
+        `connection in ${plainMs} ms while they ` +
         `held ${held.fds} open files and ${held.threads} threads; they ended with: ` +
         `${[...new Set(slowEnds)].join(', ')}`);
 
@@ -209,11 +212,13 @@ async function main() {
       peakRss = Math.max(peakRss, processFigures(child.pid).rssKiB);
       await new Promise((r) => setTimeout(r, 5));
     }
+    const sending = (Date.now() - floodStart) / 1000;
     const floodTabMs = await tabIsServed('during the flood');
     await Promise.all(inFlight);
     const elapsed = (Date.now() - floodStart) / 1000;
-    console.log(`flood: ${sent} requests in ${elapsed.toFixed(1)} s ` +
-        `(${Math.round(sent / elapsed)}/s), answers: ${JSON.stringify(counts)}; ` +
+    console.log(`flood: ${sent} requests sent in ${sending.toFixed(1)} s ` +
+        `(${Math.round(sent / sending)}/s), all answered after ${elapsed.toFixed(1)} s, ` +
+        `answers: ${JSON.stringify(counts)}; ` +
         `peak RSS ${(peakRss / 1024).toFixed(1)} MiB; the tab was served in ${floodTabMs} ms`);
     assert.equal((counts['no answer'] || 0) + (counts.reset || 0) + (counts.closed || 0), 0,
         'every flood request is answered');
