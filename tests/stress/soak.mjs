@@ -8,7 +8,7 @@
 // Usage: node soak.mjs [selections] [replacements] (100 4 in ctest, 1000 50
 // by `make soak`).
 import assert from 'node:assert/strict';
-import {truncateSync, writeFileSync, statSync} from 'node:fs';
+import {truncateSync, writeFileSync} from 'node:fs';
 import {join} from 'node:path';
 import {startKorvel} from '../browser/korvel_session.mjs';
 import {solidDxt1} from './dds_samples.mjs';
@@ -140,7 +140,8 @@ async function main() {
 
     // Another program changes the archives while korvel shows them.
     const samples = join(dir, 'korvel_res/samples');
-    truncateSync(join(samples, 'textures.bin'), statSync(join(samples, 'textures.bin')).size >> 1);
+    // Entry 1 (the 512x512 texture) lies past this, whatever was appended since.
+    truncateSync(join(samples, 'textures.bin'), 100000);
     writeFileSync(join(samples, 'models.idx'), Buffer.alloc(96, 0xee));
     await label(textures[5][2]).click();
     await page.waitForTimeout(1000);
