@@ -17,6 +17,9 @@ constexpr int kRequestHeadDeadlineSeconds = 10;
 constexpr std::size_t kMaxInputDepth = 16;
 // A POST body (the layout report of a large page is the longest).
 constexpr std::size_t kMaxInputBodyBytes = 4 * 1024 * 1024;
+// An input body from this size on hands its memory back to the system once
+// applied.
+constexpr std::size_t kTrimAfterInputBytes = 256 * 1024;
 // Elements in one layout report.
 constexpr std::size_t kMaxReportedBoxes = 100000;
 // A dialog's typed path or an edited tree label, in bytes.

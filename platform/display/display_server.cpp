@@ -5,6 +5,7 @@
 #include <thread>
 
 #include <httplib.h>
+#include <malloc.h>
 #include <sys/socket.h>
 
 #include "platform/display/client_files.h"
@@ -157,6 +158,10 @@ void DisplayServer::Impl::routes() {
   });
   server.Post("/input", [this](const httplib::Request& request, httplib::Response& response) {
     const InputOutcome outcome = apply_input(request.body, modifiers);
+    // A large body was parsed into many times its size on this worker's own
+    // heap; handing the pages back keeps sixteen workers from each keeping
+    // their largest request for good.
+    if (request.body.size() >= kTrimAfterInputBytes) ::malloc_trim(0);
     if (outcome.status >= 400) return refuse(response, outcome.status, outcome.error);
     response.status = outcome.status;
   });
