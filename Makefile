@@ -5,7 +5,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 PORT ?= 8420
 
-.PHONY: all deps configure build run test bench sanitize clean
+.PHONY: all deps configure build run test bench sanitize clean soak faults attack
 
 all: build
 
@@ -28,6 +28,19 @@ bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
 	@echo "== bench/bench_texture_click.mjs"; KORVEL_BUILD_DIR=$(abspath $(BUILD_DIR)) node bench/bench_texture_click.mjs
 	@echo "== bench/bench_model_first_frame.mjs"; KORVEL_BUILD_DIR=$(abspath $(BUILD_DIR)) node bench/bench_model_first_frame.mjs
+
+# The full forms of the stress runs; each prints its figures.
+STRESS = cd tests/stress && KORVEL_BUILD_DIR=$(abspath $(BUILD_DIR)) nice -n 15 node
+soak: build
+	@$(STRESS) soak.mjs 1000 50
+
+faults: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -R 'ListSave|ReplaceEntry'
+	@$(STRESS) replace_kills.mjs 200
+
+attack: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -R 'ServerGuards|ConnectionWatch'
+	@$(STRESS) attack.mjs 10
 
 # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:

@@ -13,6 +13,7 @@
 
 #include "archive/format_text.h"
 #include "archive/limits.h"
+#include "archive/temporary_files.h"
 
 namespace korvel {
 namespace {
@@ -209,8 +210,8 @@ int replace_file_atomically(const char* path, const void* data, std::uint64_t le
   std::string target;
   if (!resolve_link_target(path, &target, error)) return 0;
   const std::string directory = directory_of(target);
-  // A short name, so that a file whose own name is near the limit still gets one.
-  std::string temporary = directory + "/.korvel-XXXXXX";
+  // Named for its target, so that one a killed writer left can be found and removed.
+  std::string temporary = temporary_template_for(target);
   Descriptor file(::mkstemp(temporary.data()));
   if (file.get() < 0) {
     if (error != nullptr) {

@@ -10,6 +10,7 @@
 #include "archive/file_io.h"
 #include "archive/format_text.h"
 #include "archive/limits.h"
+#include "archive/temporary_files.h"
 #include "archive/write_access.h"
 #include "file_layouts/dds_file.h"
 
@@ -123,6 +124,8 @@ int Archive::replace_entry_with_image(const char* key) {
     return fail(ErrorKind::kInputOutput,
                 format_text("cannot lock %s for the replacement", first_data_file.c_str()));
   }
+  // Under the lock no writer of ours is alive, so a temporary index is a killed one's.
+  remove_stale_temporaries(index_file);
   if (open(index_file.c_str()) != 1) return 0;
 
   ContentTree tree;

@@ -67,6 +67,19 @@ namespace korvel::display {
 
 // Request line and each header line; longer ones are refused by the server.
 constexpr std::size_t kMaxRequestLineBytes = 8192;
+// Header lines of one request; each is held in memory until it is served.
+constexpr std::size_t kMaxHeaderCount = 100;
+// A connection must send each request's head within this time; a slower one
+// is ended, so that trickling clients cannot hold every worker.
+constexpr int kRequestHeadDeadlineSeconds = 10;
+// Nesting of an input's JSON (the deepest real input, a layout report, has 3).
+constexpr std::size_t kMaxInputDepth = 16;
+// An input body from this size on hands its memory back to the system once
+// applied.
+constexpr std::size_t kTrimAfterInputBytes = 256 * 1024;
+// Connections waiting to be accepted; the library's own few would make a
+// burst of requests wait seconds for the kernel's retries.
+constexpr int kListenBacklog = 1024;
 // A POST body (the layout report of a large page is the longest).
 constexpr std::size_t kMaxInputBodyBytes = 4 * 1024 * 1024;
 // Elements in one layout report.

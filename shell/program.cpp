@@ -250,9 +250,11 @@ int finish_program(ProgramRun* run, int quit_code) {
     std::fprintf(stderr, "korvel: the model viewer did not end; the list is not written\n");
     return quit_code;
   }
-  if (run->save_list && run->list.save(run->list_path.c_str()) != 1) {
-    std::fprintf(stderr, "korvel: could not write the list of archives to %s\n",
-                 run->list_path.c_str());
+  std::string save_error;
+  if (run->save_list && run->list.save(run->list_path.c_str(), &save_error) != 1) {
+    std::fprintf(stderr,
+                 "korvel: could not write the list of archives to %s (%s); the old one is kept\n",
+                 run->list_path.c_str(), save_error.c_str());
   }
   run->list.document().clear();
   return quit_code;

@@ -7,8 +7,11 @@
 #include <vector>
 
 #include <httplib.h>
+#include <malloc.h>
+#include <sys/socket.h>
 
 #include "platform/display/client_files.h"
+#include "platform/display/connection_watch.h"
 #include "platform/display/directory_listing.h"
 #include "platform/display/input_decoder.h"
 #include "platform/display/request_guards.h"
@@ -114,6 +117,7 @@ struct DisplayServer::Impl {
   std::filesystem::path browse_root;
   int port = 0;
   std::thread listener;
+  std::unique_ptr<ConnectionWatch> watch;
   std::atomic<bool> stopped{false};
 
   bool guard(const httplib::Request& request, httplib::Response& response);
@@ -123,6 +127,10 @@ struct DisplayServer::Impl {
 bool DisplayServer::Impl::guard(const httplib::Request& request, httplib::Response& response) {
   response.set_header("X-Content-Type-Options", "nosniff");
   response.set_header("Referrer-Policy", "no-referrer");
+  if (request.headers.size() > kMaxHeaderCount) {
+    refuse(response, 431, "too many header lines");
+    return false;
+  }
   if (!host_allowed(request.get_header_value("Host"), port)) {
     refuse(response, 403, "the Host header must name 127.0.0.1 or localhost and this port");
     return false;
@@ -161,6 +169,7 @@ void DisplayServer::Impl::routes() {
   server.set_keep_alive_max_count(kMaxRequestsPerConnection);
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
+        watch->head_read(request.remote_port);
         return guard(request, response) ? httplib::Server::HandlerResponse::Unhandled
                                         : httplib::Server::HandlerResponse::Handled;
       });
@@ -183,9 +192,10 @@ void DisplayServer::Impl::routes() {
                response.set_content(reinterpret_cast<const char*>(file->data), file->size,
                                     client_content_type(file->name));
              });
-  server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
+  server.Get("/events", [this](const httplib::Request& request, httplib::Response& response) {
     std::shared_ptr<EventHub::Stream> stream = display->open_stream();
     if (stream == nullptr) return refuse(response, 503, "too many tabs are watching");
+    watch->stream_opened(request.remote_port);
     response.set_header("Cache-Control", "no-store");
     std::shared_ptr<BrowserDisplay> shown = display;
     response.set_chunked_content_provider(
@@ -199,10 +209,17 @@ void DisplayServer::Impl::routes() {
           if (events.empty()) events = ": still here\n\n";
           return sink.is_writable() && sink.write(events.data(), events.size());
         },
-        [shown, stream](bool) { shown->close_stream(stream); });
+        [this, shown, stream, remote_port = request.remote_port](bool) {
+          watch->stream_closed(remote_port);
+          shown->close_stream(stream);
+        });
   });
   server.Post("/input", [this](const httplib::Request& request, httplib::Response& response) {
     const InputOutcome outcome = apply_input(request.body, modifiers);
+    // A large body was parsed into many times its size on this worker's own
+    // heap; handing the pages back keeps sixteen workers from each keeping
+    // their largest request for good.
+    if (request.body.size() >= kTrimAfterInputBytes) ::malloc_trim(0);
     if (outcome.status >= 400) return refuse(response, outcome.status, outcome.error);
     response.status = outcome.status;
   });
@@ -243,6 +260,11 @@ std::unique_ptr<DisplayServer> DisplayServer::start(int port, std::string& error
     return nullptr;
   }
   impl->browse_root = default_browse_root();
+  int listening = -1;
+  impl->server.set_socket_options([&listening](socket_t socket) {
+    httplib::default_socket_options(socket);
+    listening = socket;
+  });
   if (port == 0) {
     impl->port = impl->server.bind_to_any_port("127.0.0.1");
   } else if (impl->server.bind_to_port("127.0.0.1", port)) {
@@ -252,6 +274,9 @@ std::unique_ptr<DisplayServer> DisplayServer::start(int port, std::string& error
     error = "cannot listen on 127.0.0.1:" + std::to_string(port) + " (is it in use?)";
     return nullptr;
   }
+  if (listening >= 0) ::listen(listening, kListenBacklog);
+  impl->watch = std::make_unique<ConnectionWatch>(
+      impl->port, std::chrono::seconds(kRequestHeadDeadlineSeconds), std::chrono::seconds(1));
   impl->routes();
   Impl* running = impl.get();
   impl->listener = std::thread([running] { running->server.listen_after_bind(); });
@@ -287,6 +312,7 @@ void DisplayServer::stop() {
   impl_->display->hub().stop();
   impl_->server.stop();
   if (impl_->listener.joinable()) impl_->listener.join();
+  impl_->watch.reset();
 }
 
 }  // namespace korvel::display

@@ -196,6 +196,29 @@ void apply(const json& input, ModifierState& modifiers) {
   }
 }
 
+// Counts brackets outside strings; a body that is not JSON is left to the parser.
+bool json_depth_within(const std::string& body, std::size_t limit) {
+  std::size_t depth = 0;
+  bool in_string = false;
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    const char c = body[i];
+    if (in_string) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) return false;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void ModifierState::sync(std::uintptr_t window, bool control, bool shift, bool alt) {
@@ -216,6 +239,11 @@ void ModifierState::sync(std::uintptr_t window, bool control, bool shift, bool a
 }
 
 InputOutcome apply_input(const std::string& body, ModifierState& modifiers) {
+  // Refused before parsing: a deeply nested body of a few megabytes would be
+  // built into hundreds of megabytes of values.
+  if (!json_depth_within(body, kMaxInputDepth)) {
+    return {400, "the body nests deeper than " + std::to_string(kMaxInputDepth) + " levels"};
+  }
   const json input = json::parse(body, nullptr, false);
   if (input.is_discarded()) return {400, "the body is not JSON"};
   try {

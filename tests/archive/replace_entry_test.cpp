@@ -459,3 +459,31 @@ TEST(ReplaceEntry, NeverChangesTheByteOrderTheArchiveIsReadWith) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// A replacement killed before its rename leaves "a.idx.tmp-XXXXXX" beside the
+// index; the next replacement removes it, and nothing that is not ours.
+TEST(ReplaceEntry, RemovesTheTemporaryIndexOfAKilledReplacementAndNothingElse) {
+  TempDir wanted;
+  test::write_independent_archive(wanted.path(), g1t_archive(false, false, 77, "new"));
+  TempDir dir;
+  test::write_independent_archive(dir.path(), g1t_archive(false, false, 2, "t1"));
+  const struct {
+    const char* name;
+    bool removed;
+  } files[] = {
+      {"a.idx.tmp-Ab3dE9", true},   {"a.idx.tmp-000000", true},        {"a.idx.tmp-abc", false},
+      {"a.idx.tmp-abcdefg", false}, {"a.idx.tmp-ab.d_f", false},       {"b.idx.tmp-abcdef", false},
+      {"a.bin.tmp-abcdef", false},  {"notes a.idx.tmp-abcdef", false},
+  };
+  for (const auto& file : files) test::write_bytes(dir.file(file.name), {1, 2, 3});
+  ASSERT_EQ(replace(dir, kTexture1, wanted.file("expected/new.dds")), 1);
+  for (const auto& file : files) {
+    EXPECT_EQ(::access(dir.file(file.name).c_str(), F_OK) != 0, file.removed) << file.name;
+  }
+}
+
+}  // namespace
+}  // namespace korvel

@@ -1,9 +1,11 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 
 #include "archive/file_io.h"
@@ -208,6 +210,57 @@ TEST(IdxListDocument, SavesThroughSymbolicLinksAndKeepsThem) {
   EXPECT_EQ(list.save(dir.file("korvel.xml").c_str(), &error), 0);
   EXPECT_NE(error.find(dir.path() + "/gone/real.xml"), std::string::npos) << error;
   EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"korvel.xml"});
+}
+
+}  // namespace
+}  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// A save that cannot be completed leaves the old list whole and no temporary
+// file beside it: a full disk (a file-size limit makes every write past it
+// fail as a full disk does), a failed rename, a read-only folder.
+TEST(ListSave, AFailedSaveLeavesTheOldListIntact) {
+  const std::string old_text = std::string(kListDeclaration) + "<xml_root><a>old</a></xml_root>";
+  enum class Fault { kFullDisk, kRenameFails, kReadOnlyFolder };
+  for (const Fault fault : {Fault::kFullDisk, Fault::kRenameFails, Fault::kReadOnlyFolder}) {
+    if (fault == Fault::kReadOnlyFolder && ::geteuid() == 0) continue;  // root writes anyway
+    TempDir dir;
+    const std::string path = dir.file("korvel.xml");
+    write_text(path, old_text);
+    IdxListDocument list;
+    list.load(path.c_str(), nullptr);
+    // Far more than the limit below, so the write fails part way.
+    set_value_text(list.root()->first_node("a")->first_node(), std::string(64 * 1024, 'n'));
+    std::string error;
+    int saved = -1;
+    if (fault == Fault::kFullDisk) {
+      rlimit before{};
+      ::getrlimit(RLIMIT_FSIZE, &before);
+      const rlimit small{4096, before.rlim_max};
+      const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+      ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+      saved = list.save(path.c_str(), &error);
+      ::setrlimit(RLIMIT_FSIZE, &before);
+      std::signal(SIGXFSZ, previous);
+    } else if (fault == Fault::kRenameFails) {
+      set_write_fault_hook([](const char* operation, const char*) {
+        return std::strcmp(operation, "replace.rename") == 0;
+      });
+      saved = list.save(path.c_str(), &error);
+      set_write_fault_hook(nullptr);
+    } else {
+      ::chmod(dir.path().c_str(), 0555);
+      saved = list.save(path.c_str(), &error);
+      ::chmod(dir.path().c_str(), 0755);
+    }
+    EXPECT_EQ(saved, 0) << static_cast<int>(fault);
+    EXPECT_FALSE(error.empty()) << static_cast<int>(fault);
+    EXPECT_EQ(read_text(path), old_text) << static_cast<int>(fault);
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"korvel.xml"})
+        << static_cast<int>(fault);
+  }
 }
 
 }  // namespace

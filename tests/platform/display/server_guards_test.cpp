@@ -110,6 +110,18 @@ TEST_F(ServerGuards, EachFaultIsRefusedWithItsStatusAndServingGoesOn) {
       {"an oversized body",
        post(host() + cookie() + origin, std::string(kMaxInputBodyBytes + 1, ' ')),
        "HTTP/1.1 413 Payload Too Large"},
+      {"too many header lines",
+       get(
+           "/", host() + cookie() +
+                    [] {
+                      std::string lines;
+                      for (std::size_t i = 0; i <= kMaxHeaderCount; ++i) lines += "X-Line: y\r\n";
+                      return lines;
+                    }()),
+       "HTTP/1.1 431 Request Header Fields Too Large"},
+      {"JSON nested past the limit",
+       post(host() + cookie() + origin, std::string(100000, '[') + std::string(100000, ']')),
+       "HTTP/1.1 400 Bad Request"},
       {"a request line past the limit", get("/data/" + std::string(9000, '1'), host() + cookie()),
        "HTTP/1.1 414 URI Too Long"},
       {"a listing that leaves its root", get("/fs?dir=..", host() + cookie()),

@@ -1,0 +1,83 @@
+// A connection that sends no request head within the deadline is ended; an
+// event stream and a connection that keeps sending heads are not.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/display/connection_watch.h"
+
+namespace korvel::display {
+namespace {
+
+using std::chrono::milliseconds;
+
+struct Accepted {
+  int client = -1;
+  int server = -1;
+  int remote_port = -1;
+};
+
+Accepted connect_to(int listener, int port) {
+  Accepted pair;
+  pair.client = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  EXPECT_EQ(connect(pair.client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  pair.server = accept(listener, nullptr, nullptr);
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  getsockname(pair.client, reinterpret_cast<sockaddr*>(&local), &length);
+  pair.remote_port = ntohs(local.sin_port);
+  return pair;
+}
+
+// True when the server side was shut down: the client reads the end.
+bool ended(const Accepted& pair) {
+  pollfd wait{pair.client, POLLIN, 0};
+  char byte = 0;
+  return poll(&wait, 1, 0) == 1 && recv(pair.client, &byte, 1, MSG_DONTWAIT) == 0;
+}
+
+TEST(ConnectionWatch, EndsOnlyConnectionsThatSendNoHeadInTime) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 8), 0);
+  socklen_t length = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const int port = ntohs(address.sin_port);
+  {
+    ConnectionWatch watch(port, milliseconds(400), milliseconds(50));
+    const Accepted silent = connect_to(listener, port);
+    const Accepted stream = connect_to(listener, port);
+    const Accepted busy = connect_to(listener, port);
+    watch.stream_opened(stream.remote_port);
+    for (int step = 0; step < 8; ++step) {
+      std::this_thread::sleep_for(milliseconds(100));
+      watch.head_read(busy.remote_port);
+    }
+    EXPECT_TRUE(ended(silent));
+    EXPECT_FALSE(ended(stream));
+    EXPECT_FALSE(ended(busy));
+    EXPECT_EQ(watch.ended(), 1);
+    watch.stream_closed(stream.remote_port);
+    for (const Accepted& pair : {silent, stream, busy}) {
+      close(pair.client);
+      close(pair.server);
+    }
+  }
+  close(listener);
+}
+
+}  // namespace
+}  // namespace korvel::display
