@@ -37,6 +37,24 @@ bool current_payload(const Archive& archive, std::uint32_t entry, ByteBuffer* pa
   return read_entry_payload(*location, payload, error);
 }
 
+// True when the mod's payload, decoded as a reader of this archive will,
+// yields the item its output id names: a mod is outside input, and its bytes
+// are not written into an archive unless they read as what they claim.
+bool payload_holds_item(const Archive& archive, const ModEntry& entry) {
+  Archive checker;
+  checker.big_endian = archive.big_endian;
+  checker.requested_key = entry.output_id;
+  ContentTree tree;
+  ContentNode* element = tree.allocate_node(rapidxml::node_element, "entry");
+  tree.append_node(element);
+  append_attribute(element, vocab::kNumber, format_text("%08u", entry.entry));
+  const ByteBuffer payload =
+      make_payload_buffer(entry.payload.data(), static_cast<std::uint32_t>(entry.payload.size()));
+  checker.dispatch_content(element, payload.data(),
+                           static_cast<std::uint32_t>(entry.payload.size()));
+  return checker.image_size > 0;
+}
+
 struct PlannedEntry {
   const ModEntry* entry;
   EntryLocation location;
@@ -160,6 +178,9 @@ bool apply_mod(const std::string& index_path, const ModFile& mod, const std::str
                       " bytes): another version of the game?",
                       entry.entry, entry.output_id.c_str(), crc, location->record.size_comp,
                       entry.replaced_crc, entry.replaced_size));
+    } else if (!payload_holds_item(archive, entry)) {
+      reasons.push_back(format_text("entry %u: the mod's payload does not hold %s", entry.entry,
+                                    entry.output_id.c_str()));
     } else {
       plan.push_back({&entry, *location});
       files.push_back(location->data_file);
