@@ -273,6 +273,7 @@ bool apply_mod(const std::string& index_path, const ModFile& mod, const std::str
     record.size_comp = planned.entry->payload.size();
   }
   // Journaled before the index changes, as a replacement is.
+  JournalAppend journal(archive.base_path);
   for (const PlannedEntry& planned : plan) {
     JournalRecord record;
     record.entry = planned.entry->entry;
@@ -283,7 +284,7 @@ bool apply_mod(const std::string& index_path, const ModFile& mod, const std::str
     record.output_id = planned.entry->output_id;
     record.source_name = mod_name;
     record.source_crc = mod_crc;
-    append_journal_record(archive.base_path, &record);
+    journal.append(&record);
   }
   if (!rewrite_index(archive, changed, error)) {
     undo_appends();
@@ -302,10 +303,15 @@ bool apply_mod(const std::string& index_path, const ModFile& mod, const std::str
   }
   if (!read_back) {
     std::string restore_error;
-    if (rewrite_index(archive, current, &restore_error)) undo_appends();
+    if (rewrite_index(archive, current, &restore_error)) {
+      undo_appends();
+    } else {
+      journal.keep();  // the mod stays in place, so its records must too
+    }
     *error = "the applied mod did not read back; the archive is as it was";
     return false;
   }
+  journal.keep();
   *report = format_text("applied %zu entries of %s to %s", plan.size(), mod_name.c_str(),
                         index_path.c_str());
   return true;

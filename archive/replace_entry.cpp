@@ -246,8 +246,9 @@ int Archive::replace_entry_with_image(const char* key) {
     return 0;
   }
 
-  journal_replacement(*this, *location, static_cast<std::uint64_t>(former_size), rebuilt_decoded,
-                      rebuilt_stored, stored_crc, crc32_of(rebuilt.data(), rebuilt_stored));
+  JournalAppend journal = journal_replacement(
+      *this, *location, static_cast<std::uint64_t>(former_size), rebuilt_decoded, rebuilt_stored,
+      stored_crc, crc32_of(rebuilt.data(), rebuilt_stored));
   std::string write_error;
   if (replace_file_atomically(index_file.c_str(), records.data(), records.size() * kIndexRecordSize,
                               &write_error) != 1) {
@@ -255,6 +256,7 @@ int Archive::replace_entry_with_image(const char* key) {
     error = format_text("%s; the archive is as it was", write_error.c_str());
     return 0;
   }
+  journal.keep();
   entries[location->number].offset = static_cast<std::uint64_t>(former_size);
   entries[location->number].size_uncomp = rebuilt_decoded;
   entries[location->number].size_comp = rebuilt_stored;

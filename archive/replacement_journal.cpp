@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "archive/archive.h"
 #include "archive/checksum.h"
@@ -181,10 +183,42 @@ bool append_journal_record(const std::string& base_path, JournalRecord* record) 
   return written == static_cast<std::int32_t>(bytes.size()) && sync_file(path.c_str()) == 1;
 }
 
-void journal_replacement(const Archive& archive, const EntryLocation& location,
-                         std::uint64_t new_offset, std::uint32_t new_decoded,
-                         std::uint32_t new_stored, std::uint32_t stored_crc,
-                         std::uint32_t rebuilt_crc) {
+JournalAppend::JournalAppend(std::string base_path)
+    : base_path_(std::move(base_path)),
+      former_size_(file_size64(journal_path(base_path_).c_str())) {}
+
+JournalAppend::JournalAppend(JournalAppend&& other) noexcept
+    : base_path_(std::move(other.base_path_)),
+      former_size_(other.former_size_),
+      appended_(other.appended_),
+      kept_(other.kept_) {
+  other.kept_ = true;
+}
+
+void JournalAppend::append(JournalRecord* record) {
+  if (append_journal_record(base_path_, record)) {
+    appended_ += encode_journal_record(*record).size();
+  }
+}
+
+JournalAppend::~JournalAppend() {
+  if (kept_ || appended_ == 0) return;
+  const std::string path = journal_path(base_path_);
+  const std::int64_t former = former_size_ < 0 ? 0 : former_size_;
+  // Only our own records are taken out: a journal that holds anything else
+  // after them is left alone.
+  if (file_size64(path.c_str()) != former + static_cast<std::int64_t>(appended_)) return;
+  if (former_size_ < 0) {
+    std::remove(path.c_str());
+  } else {
+    truncate_file(path.c_str(), static_cast<std::uint64_t>(former_size_));
+  }
+}
+
+JournalAppend journal_replacement(const Archive& archive, const EntryLocation& location,
+                                  std::uint64_t new_offset, std::uint32_t new_decoded,
+                                  std::uint32_t new_stored, std::uint32_t stored_crc,
+                                  std::uint32_t rebuilt_crc) {
   JournalRecord record;
   record.kind = JournalKind::kReplace;
   record.entry = location.number;
@@ -199,7 +233,9 @@ void journal_replacement(const Archive& archive, const EntryLocation& location,
                           : archive.replacement_source_crc;
   // A journal that cannot be written never stops a replacement; history then
   // says what it cannot see.
-  append_journal_record(archive.base_path, &record);
+  JournalAppend journal(archive.base_path);
+  journal.append(&record);
+  return journal;
 }
 
 }  // namespace korvel

@@ -78,11 +78,33 @@ bool append_journal_record(const std::string& base_path, JournalRecord* record);
 // The bytes of one record, for the journal and its tests.
 std::vector<std::uint8_t> encode_journal_record(const JournalRecord& record);
 
+// Records appended for a write that may still fail: unless keep() is called,
+// they are taken out of the journal again when this goes, so a replacement
+// that changed nothing leaves no record behind. Used under the archive's lock.
+class JournalAppend {
+ public:
+  explicit JournalAppend(std::string base_path);
+  JournalAppend(JournalAppend&& other) noexcept;
+  JournalAppend(const JournalAppend&) = delete;
+  JournalAppend& operator=(const JournalAppend&) = delete;
+  JournalAppend& operator=(JournalAppend&&) = delete;
+  ~JournalAppend();
+
+  void append(JournalRecord* record);
+  void keep() { kept_ = true; }
+
+ private:
+  std::string base_path_;
+  std::int64_t former_size_;  // -1: there was no journal
+  std::uint64_t appended_ = 0;
+  bool kept_ = false;
+};
+
 // What the replacement under way writes, recorded before it renames the
 // index: the entry's record before and after and the CRC-32 of both payloads.
-void journal_replacement(const Archive& archive, const EntryLocation& location,
-                         std::uint64_t new_offset, std::uint32_t new_decoded,
-                         std::uint32_t new_stored, std::uint32_t stored_crc,
-                         std::uint32_t rebuilt_crc);
+JournalAppend journal_replacement(const Archive& archive, const EntryLocation& location,
+                                  std::uint64_t new_offset, std::uint32_t new_decoded,
+                                  std::uint32_t new_stored, std::uint32_t stored_crc,
+                                  std::uint32_t rebuilt_crc);
 
 }  // namespace korvel
