@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <map>
+#include <set>
 
 #include "archive/archive.h"
 #include "archive/checksum.h"
@@ -24,17 +25,37 @@ std::string file_name_of(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The payload an entry's current record points at.
-bool current_payload(const Archive& archive, std::uint32_t entry, ByteBuffer* payload,
-                     std::string* data_file, std::string* error) {
+// Where the wanted entries lie, from one walk of the index (a walk per entry
+// would list the index once for every entry of a large mod). Missing and
+// empty entries are left out.
+std::map<std::uint32_t, EntryLocation> locations_of(const Archive& archive,
+                                                    const std::set<std::uint32_t>& wanted) {
+  std::map<std::uint32_t, EntryLocation> found;
+  if (wanted.empty()) return found;
   ContentTree tree;
-  const std::optional<EntryLocation> location = walk_to_entry(archive, tree, entry);
-  if (!location) {
+  for_each_entry(
+      archive, tree,
+      [&](const EntryLocation& location) {
+        if (wanted.count(location.number) != 0) {
+          EntryLocation copy = location;
+          copy.element = nullptr;  // the listing goes with the walk
+          found.emplace(location.number, copy);
+        }
+        return location.number < *wanted.rbegin();
+      },
+      *wanted.rbegin() == UINT32_MAX ? UINT32_MAX : *wanted.rbegin() + 1);
+  return found;
+}
+
+// The payload an entry's current record points at.
+bool current_payload(const std::map<std::uint32_t, EntryLocation>& locations, std::uint32_t entry,
+                     ByteBuffer* payload, std::string* error) {
+  const auto location = locations.find(entry);
+  if (location == locations.end()) {
     *error = format_text("entry %u is missing or empty", entry);
     return false;
   }
-  if (data_file != nullptr) *data_file = location->data_file;
-  return read_entry_payload(*location, payload, error);
+  return read_entry_payload(location->second, payload, error);
 }
 
 // True when the mod's payload, decoded as a reader of this archive will,
@@ -77,6 +98,11 @@ bool export_mod(const std::string& index_path, ModFile* mod, std::string* error)
   }
   mod->archive_name = file_name_of(index_path).substr(0, kMaxModNameLength);
   const ReplacementHistory history = replacement_history(archive);
+  std::set<std::uint32_t> in_effect;
+  for (const HistoryItem& item : history.newest_first) {
+    if (item.status == ReplacementStatus::kInEffect) in_effect.insert(item.record.entry);
+  }
+  const std::map<std::uint32_t, EntryLocation> locations = locations_of(archive, in_effect);
   for (std::size_t i = 0; i < history.newest_first.size(); ++i) {
     const HistoryItem& top = history.newest_first[i];
     if (top.status != ReplacementStatus::kInEffect) continue;
@@ -107,7 +133,7 @@ bool export_mod(const std::string& index_path, ModFile* mod, std::string* error)
     }
     entry.decoded_size = static_cast<std::uint32_t>(record.size_uncomp);
     ByteBuffer payload;
-    if (!current_payload(archive, entry.entry, &payload, nullptr, error)) return false;
+    if (!current_payload(locations, entry.entry, &payload, error)) return false;
     const auto length = static_cast<std::size_t>(record.size_comp);
     entry.payload.assign(payload.begin(), payload.begin() + static_cast<long>(length));
     entry.payload_crc = crc32_of(entry.payload.data(), length);
@@ -149,13 +175,16 @@ bool apply_mod(const std::string& index_path, const ModFile& mod, const std::str
   std::vector<std::string> reasons;
   std::vector<PlannedEntry> plan;
   std::vector<std::string> files = {index_path};
+  std::set<std::uint32_t> wanted;
+  for (const ModEntry& entry : mod.entries) wanted.insert(entry.entry);
+  const std::map<std::uint32_t, EntryLocation> locations = locations_of(archive, wanted);
   for (const ModEntry& entry : mod.entries) {
-    ContentTree tree;
-    const std::optional<EntryLocation> location = walk_to_entry(archive, tree, entry.entry);
-    if (!location) {
+    const auto found = locations.find(entry.entry);
+    if (found == locations.end()) {
       reasons.push_back(format_text("entry %u is missing or empty here", entry.entry));
       continue;
     }
+    const EntryLocation* location = &found->second;
     if (archive.first_bin_number != -1 && location->number != 0 && location->record.offset == 0) {
       reasons.push_back(format_text("entry %u begins data file %s and cannot move", entry.entry,
                                     location->data_file.c_str()));
@@ -274,6 +303,7 @@ bool apply_mod(const std::string& index_path, const ModFile& mod, const std::str
   }
   // Journaled before the index changes, as a replacement is.
   JournalAppend journal(archive.base_path);
+  std::vector<JournalRecord> records;
   for (const PlannedEntry& planned : plan) {
     JournalRecord record;
     record.entry = planned.entry->entry;
@@ -284,8 +314,9 @@ bool apply_mod(const std::string& index_path, const ModFile& mod, const std::str
     record.output_id = planned.entry->output_id;
     record.source_name = mod_name;
     record.source_crc = mod_crc;
-    journal.append(&record);
+    records.push_back(std::move(record));
   }
+  journal.append(&records);
   if (!rewrite_index(archive, changed, error)) {
     undo_appends();
     return false;
@@ -293,12 +324,14 @@ bool apply_mod(const std::string& index_path, const ModFile& mod, const std::str
   // Read back as any reader will.
   Archive check;
   bool read_back = check.open(index_path.c_str()) == 1 && check.entry_count == archive.entry_count;
+  const std::map<std::uint32_t, EntryLocation> placed =
+      read_back ? locations_of(check, wanted) : std::map<std::uint32_t, EntryLocation>();
   for (std::size_t i = 0; read_back && i < plan.size(); ++i) {
     const ModEntry& entry = *plan[i].entry;
     ByteBuffer payload;
     std::string read_error;
     read_back = same_record(check.entries[entry.entry], changed[entry.entry]) &&
-                current_payload(check, entry.entry, &payload, nullptr, &read_error) &&
+                current_payload(placed, entry.entry, &payload, &read_error) &&
                 crc32_of(payload.data(), entry.payload.size()) == entry.payload_crc;
   }
   if (!read_back) {

@@ -168,19 +168,31 @@ JournalContents read_journal(const std::string& base_path) {
   return contents;
 }
 
-bool append_journal_record(const std::string& base_path, JournalRecord* record) {
+bool append_journal_records(const std::string& base_path, std::vector<JournalRecord>* records) {
   const JournalContents contents = read_journal(base_path);
   std::uint64_t last = 0;
   for (const JournalRecord& earlier : contents.records) last = std::max(last, earlier.sequence);
-  record->sequence = last + 1;
-  if (record->time == 0) record->time = static_cast<std::int64_t>(std::time(nullptr));
-  const std::vector<std::uint8_t> bytes = encode_journal_record(*record);
+  std::vector<std::uint8_t> bytes;
+  const auto now = static_cast<std::int64_t>(std::time(nullptr));
+  for (JournalRecord& record : *records) {
+    record.sequence = ++last;
+    if (record.time == 0) record.time = now;
+    const std::vector<std::uint8_t> encoded = encode_journal_record(record);
+    bytes.insert(bytes.end(), encoded.begin(), encoded.end());
+  }
   const std::string path = journal_path(base_path);
-  if (is_special_file(path.c_str())) return false;
-  // Appended whole; a cut tail of an earlier record stays as skipped damage.
+  if (bytes.empty() || is_special_file(path.c_str())) return false;
+  // Appended in one write; a cut tail of an earlier record stays as skipped damage.
   const std::int32_t written =
       write_file_part(path.c_str(), bytes.data(), kAtEnd, bytes.size(), kOpenAlways);
   return written == static_cast<std::int32_t>(bytes.size()) && sync_file(path.c_str()) == 1;
+}
+
+bool append_journal_record(const std::string& base_path, JournalRecord* record) {
+  std::vector<JournalRecord> one{*record};
+  const bool written = append_journal_records(base_path, &one);
+  *record = one[0];
+  return written;
 }
 
 JournalAppend::JournalAppend(std::string base_path)
@@ -195,9 +207,11 @@ JournalAppend::JournalAppend(JournalAppend&& other) noexcept
   other.kept_ = true;
 }
 
-void JournalAppend::append(JournalRecord* record) {
-  if (append_journal_record(base_path_, record)) {
-    appended_ += encode_journal_record(*record).size();
+void JournalAppend::append(std::vector<JournalRecord>* records) {
+  if (append_journal_records(base_path_, records)) {
+    for (const JournalRecord& record : *records) {
+      appended_ += encode_journal_record(record).size();
+    }
   }
 }
 
@@ -234,7 +248,8 @@ JournalAppend journal_replacement(const Archive& archive, const EntryLocation& l
   // A journal that cannot be written never stops a replacement; history then
   // says what it cannot see.
   JournalAppend journal(archive.base_path);
-  journal.append(&record);
+  std::vector<JournalRecord> records{std::move(record)};
+  journal.append(&records);
   return journal;
 }
 

@@ -74,6 +74,8 @@ JournalContents read_journal(const std::string& base_path);
 // time; flushed to disk. False when it could not be written: the caller goes
 // on, the journal then only covers less.
 bool append_journal_record(const std::string& base_path, JournalRecord* record);
+// The same for several records, in one write.
+bool append_journal_records(const std::string& base_path, std::vector<JournalRecord>* records);
 
 // The bytes of one record, for the journal and its tests.
 std::vector<std::uint8_t> encode_journal_record(const JournalRecord& record);
@@ -90,7 +92,8 @@ class JournalAppend {
   JournalAppend& operator=(JournalAppend&&) = delete;
   ~JournalAppend();
 
-  void append(JournalRecord* record);
+  // Appends the records in one write, numbering them.
+  void append(std::vector<JournalRecord>* records);
   void keep() { kept_ = true; }
 
  private:
