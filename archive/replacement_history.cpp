@@ -1,7 +1,7 @@
 #include "archive/replacement_history.h"
 
 #include <ctime>
-#include <set>
+#include <map>
 
 #include "archive/checksum.h"
 #include "archive/entry_walk.h"
@@ -43,15 +43,27 @@ ReplacementHistory replacement_history(const Archive& archive) {
                      ? "no journal beside the index: replacements made without one cannot be "
                        "undone here"
                      : journal.damage;
-  std::set<std::uint64_t> undone;
+  // An undo names the replacement by its sequence and repeats its records,
+  // so that a journal damaged in the middle, where a number could come
+  // round again, never takes an undo for another replacement's.
+  std::multimap<std::uint64_t, const JournalRecord*> undos;
   for (const JournalRecord& record : journal.records) {
-    if (record.kind == JournalKind::kUndo) undone.insert(record.undoes);
+    if (record.kind == JournalKind::kUndo) undos.emplace(record.undoes, &record);
   }
+  const auto undone = [&](const JournalRecord& replacement) {
+    const auto [first, last] = undos.equal_range(replacement.sequence);
+    for (auto undo = first; undo != last; ++undo) {
+      const JournalRecord& record = *undo->second;
+      if (record.entry == replacement.entry && same_record(record.before, replacement.after) &&
+          same_record(record.after, replacement.before)) {
+        return true;
+      }
+    }
+    return false;
+  };
   std::vector<const JournalRecord*> live;
   for (const JournalRecord& record : journal.records) {
-    if (record.kind == JournalKind::kReplace && undone.count(record.sequence) == 0) {
-      live.push_back(&record);
-    }
+    if (record.kind == JournalKind::kReplace && !undone(record)) live.push_back(&record);
   }
   history.newest_first.resize(live.size());
   for (std::size_t i = 0; i < live.size(); ++i) {

@@ -169,19 +169,20 @@ JournalContents read_journal(const std::string& base_path) {
 }
 
 bool append_journal_records(const std::string& base_path, std::vector<JournalRecord>* records) {
-  const JournalContents contents = read_journal(base_path);
-  std::uint64_t last = 0;
-  for (const JournalRecord& earlier : contents.records) last = std::max(last, earlier.sequence);
+  const std::string path = journal_path(base_path);
+  if (records->empty() || is_special_file(path.c_str())) return false;
+  // Numbered by where each record starts, so nothing has to be read first.
+  const std::int64_t size = file_size64(path.c_str());
+  auto position = static_cast<std::uint64_t>(size < 0 ? 0 : size);
   std::vector<std::uint8_t> bytes;
   const auto now = static_cast<std::int64_t>(std::time(nullptr));
   for (JournalRecord& record : *records) {
-    record.sequence = ++last;
+    record.sequence = position + 1;
     if (record.time == 0) record.time = now;
     const std::vector<std::uint8_t> encoded = encode_journal_record(record);
     bytes.insert(bytes.end(), encoded.begin(), encoded.end());
+    position += encoded.size();
   }
-  const std::string path = journal_path(base_path);
-  if (bytes.empty() || is_special_file(path.c_str())) return false;
   // Appended in one write; a cut tail of an earlier record stays as skipped damage.
   const std::int32_t written =
       write_file_part(path.c_str(), bytes.data(), kAtEnd, bytes.size(), kOpenAlways);

@@ -43,8 +43,10 @@ enum class JournalKind : std::uint8_t {
 
 struct JournalRecord {
   JournalKind kind = JournalKind::kReplace;
-  std::uint64_t sequence = 0;  // counts up from 1 in one journal
-  std::int64_t time = 0;       // seconds since 1970, UTC
+  // Where the record starts in the journal, plus 1: unique among the
+  // records a journal holds, and known without reading it.
+  std::uint64_t sequence = 0;
+  std::int64_t time = 0;  // seconds since 1970, UTC
   std::uint32_t entry = 0;
   IndexEntry before{};  // host byte order
   IndexEntry after{};
@@ -70,8 +72,8 @@ std::string journal_path(const std::string& base_path);
 // record that checks.
 JournalContents read_journal(const std::string& base_path);
 
-// Appends one record with the next sequence number (set in record) and the
-// time; flushed to disk. False when it could not be written: the caller goes
+// Appends one record, setting its sequence number and (when 0) its time;
+// flushed to disk. False when it could not be written: the caller goes
 // on, the journal then only covers less.
 bool append_journal_record(const std::string& base_path, JournalRecord* record);
 // The same for several records, in one write.
