@@ -11,13 +11,13 @@
 #include "archive/file_io.h"
 #include "archive/format_text.h"
 #include "archive/index_rewrite.h"
+#include "archive/limits.h"
 #include "archive/replacement_history.h"
 #include "archive/write_access.h"
 
 namespace korvel {
 namespace {
 
-constexpr std::uint64_t kMaxDataFileEnd = 0xFFFFFFFFull;  // offsets are stored in 32 bits
 constexpr std::size_t kMaxReasonsShown = 8;
 
 std::string file_name_of(const std::string& path) {
