@@ -110,6 +110,11 @@ class Archive {
   // then yields every item, each exactly as its own load gives it.
   std::function<void(const std::string& output_id)> item_sink;
 
+  // The file the replacing image came from and its CRC-32, for the journal;
+  // replace_entry sets them, callers of replace_entry_with_image may.
+  std::string replacement_source;
+  std::uint32_t replacement_source_crc = 0;
+
   // Why the last open, load or replacement failed, for tools that tell the
   // user, and the kind of that failure, for code that decides by it.
   std::string error;

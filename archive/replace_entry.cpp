@@ -6,10 +6,12 @@
 #include <cstring>
 
 #include "archive/archive.h"
+#include "archive/checksum.h"
 #include "archive/entry_walk.h"
 #include "archive/file_io.h"
 #include "archive/format_text.h"
 #include "archive/limits.h"
+#include "archive/replacement_journal.h"
 #include "archive/temporary_files.h"
 #include "archive/write_access.h"
 #include "file_layouts/dds_file.h"
@@ -100,6 +102,8 @@ int Archive::replace_entry(const char* key, const char* dds_path) {
   if (image_size < kDdsFileHeaderSize || !has_dds_magic(image.data(), image_size)) {
     return fail(ErrorKind::kInvalidData, format_text("%s is not a DDS file", dds_path));
   }
+  replacement_source = dds_path;
+  replacement_source_crc = crc32_of(image.data(), image_size);
   return replace_entry_with_image(key);
 }
 
@@ -170,6 +174,7 @@ int Archive::replace_entry_with_image(const char* key) {
       std::memcmp(rebuilt.data(), payload.data(), stored_length) == 0) {
     return 2;
   }
+  const std::uint32_t stored_crc = crc32_of(payload.data(), stored_length);
   payload = ByteBuffer();
   if (!rebuilt_payload_reads_back(*this, *location, location->element, rebuilt, rebuilt_stored,
                                   &error)) {
@@ -241,6 +246,9 @@ int Archive::replace_entry_with_image(const char* key) {
                                                      rebuilt_stored, location->data_file.c_str()));
   }
 
+  JournalAppend journal = journal_replacement(
+      *this, *location, static_cast<std::uint64_t>(former_size), rebuilt_decoded, rebuilt_stored,
+      stored_crc, crc32_of(rebuilt.data(), rebuilt_stored));
   std::string write_error;
   if (replace_file_atomically(index_file.c_str(), records.data(), records.size() * kIndexRecordSize,
                               &write_error) != 1) {
@@ -248,6 +256,7 @@ int Archive::replace_entry_with_image(const char* key) {
     return fail(ErrorKind::kInputOutput,
                 format_text("%s; the archive is as it was", write_error.c_str()));
   }
+  journal.keep();
   entries[location->number].offset = static_cast<std::uint64_t>(former_size);
   entries[location->number].size_uncomp = rebuilt_decoded;
   entries[location->number].size_comp = rebuilt_stored;

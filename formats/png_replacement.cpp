@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/archive.h"
+#include "archive/checksum.h"
 #include "archive/content_tree.h"
 #include "archive/file_io.h"
 #include "archive/format_text.h"
@@ -133,6 +134,8 @@ int replace_texture_with_png(const std::string& index_path, const std::string& k
   archive.image_size = static_cast<std::uint32_t>(dds.size());
   archive.image = std::move(dds);
   archive.image.resize(archive.image.size() + kImageZeroTail, 0);
+  archive.replacement_source = png_path;
+  archive.replacement_source_crc = crc32_of(png.data(), png.size());
   const int result = archive.replace_entry_with_image(key.c_str());
   if (result == 0) *error = archive.error.empty() ? "the replacement was refused" : archive.error;
   archive.release();

@@ -10,6 +10,7 @@
 #include "formats/shared_ui_state.h"
 #include "platform/win/win32.h"
 #include "ui/dom_element.h"
+#include "ui/history_panel.h"
 #include "ui/save_commands.h"
 
 namespace korvel {
@@ -111,6 +112,7 @@ void replace_selected_texture() {
           : archive.replace_entry(keys.output_id.c_str(), file_name);
   archive.release();
   tell(result == 1 ? kReplaced : result == 2 ? kReplaceUnchanged : kReplaceFailed);
+  if (result == 1) show_replacement_history();
 }
 
 // Leading decimal digits; any number at or above the limit reads as the limit.
@@ -153,6 +155,8 @@ void ElementCommand(engine::HELEMENT element) {
     export_selected_model();
   } else if (win::lstrcmpiW(id, u"save_png") == 0) {
     save_selected_texture_as_png();
+  } else if (win::lstrcmpiW(id, u"undo_replacement") == 0) {
+    undo_replacement_of_button(clicked);
   }
 }
 

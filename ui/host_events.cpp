@@ -7,12 +7,14 @@
 #include "ui/behavior.h"
 #include "ui/dom_element.h"
 #include "ui/element_commands.h"
+#include "ui/history_panel.h"
 #include "ui/host_window.h"
 
 namespace korvel {
 namespace {
 
 constexpr char16_t kTreePanelName[] = u"panel-id2";
+constexpr char16_t kHistoryPanelName[] = u"panel-history";
 constexpr engine::UINT kShown = 1;
 
 win::POINT host_window_origin() {
@@ -81,6 +83,9 @@ bool DOMEventsHandlerType::route_behavior_event(engine::HELEMENT he,
     engine::HTMLayoutGetAttributeByName(he, "name", &name);
     if (name != nullptr && win::lstrcmpiW(name, kTreePanelName) == 0) {
       tree_panel_visibility_changed(params.reason);
+    } else if (name != nullptr && win::lstrcmpiW(name, kHistoryPanelName) == 0 &&
+               params.reason == kShown) {
+      show_replacement_history();
     }
   }
   return false;

@@ -1,6 +1,6 @@
 // A modder's whole road through korvel in a real browser, one step after the
 // other on one run: the page, the tree, a texture, extract, replace, the
-// "unchanged" answer, a missing index, a label edit, dragging, tabs, closing.
+// "unchanged" answer, the history tab's undo, a missing index, a label edit, dragging, tabs, closing.
 import {test} from 'node:test';
 import assert from 'node:assert/strict';
 import {existsSync, mkdirSync, readFileSync, renameSync, writeFileSync} from 'node:fs';
@@ -126,6 +126,36 @@ test('the road of a modder, with mouse and keyboard', {timeout: 180000}, async (
     await page.locator('#change_pic').click();
     await fileDialog('red.dds');
     await answerBox(unchanged);
+
+    // The history tab lists the replacement; its undo puts the old picture back.
+    const popupWindow = page.locator('[data-class="korvel_engine_v1 treeview"]');
+    await page.locator('li[panel="panel-history"]').click();
+    await popupWindow.waitFor({state: 'hidden'});
+    const row = page.locator('.history-row');
+    await row.first().waitFor();
+    assert.equal(await row.count(), 1);
+    assert.match(await row.first().innerText(), /red\.dds[\s\S]*in effect/);
+    await shot('history');
+    await row.first().locator('#undo_replacement').click();
+    await answerBox('undid replacement 1');
+    await page.locator('.history-empty').waitFor();
+    await page.locator('li[panel="panel-id2"]').click();
+    await popupWindow.waitFor({state: 'visible'});
+    await label('texture 1 · DXT5 128×128').click();
+    await page.waitForFunction(() => document.querySelector('.page-view').shadowRoot
+        .querySelector('korvel-frame')?.shadowRoot.querySelector('#texture')?.naturalWidth === 128);
+    await label('texture 0 · DXT1 256×256').click();
+    await page.waitForFunction(() => {
+      const img = document.querySelector('.page-view').shadowRoot.querySelector('korvel-frame')
+          ?.shadowRoot.querySelector('#texture');
+      if (!img || !img.complete || img.naturalWidth !== 256) return false;
+      const canvas = document.createElement('canvas');
+      canvas.width = canvas.height = 1;
+      const context = canvas.getContext('2d');
+      context.drawImage(img, 0, 0);
+      const [r, g, b] = context.getImageData(0, 0, 1, 1).data;
+      return !(r > 200 && g < 40 && b < 40);
+    });
 
     // A model is drawn in its window over the page's slot, with one switch per sub-model.
     await button('models.idx').click();

@@ -42,6 +42,9 @@ int run_replace(const Arguments& arguments, std::ostream& out, std::ostream& err
 int run_model(const Arguments& arguments, std::ostream& out, std::ostream& err);
 int run_extract(const Arguments& arguments, std::ostream& out, std::ostream& err);
 int run_export(const Arguments& arguments, std::ostream& out, std::ostream& err);
+int run_history(const Arguments& arguments, std::ostream& out, std::ostream& err);
+int run_undo(const Arguments& arguments, std::ostream& out, std::ostream& err);
+int run_mod(const Arguments& arguments, std::ostream& out, std::ostream& err);
 int run_extract_all(const Arguments& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace korvel::cli

@@ -16,6 +16,15 @@ const Command kCommands[] = {
      "put a DDS file, or a PNG encoded in the texture's own format, in place of the texture KEY "
      "names",
      &run_replace},
+    {"history", "ARCHIVE.idx",
+     "list the archive's replacements from its journal, newest first, numbered for undo",
+     &run_history},
+    {"undo", "ARCHIVE.idx [N]",
+     "put back what the N-th newest replacement changed (default 1, the newest)", &run_undo},
+    {"mod", "export ARCHIVE.idx OUT.kmod | apply ARCHIVE.idx IN.kmod | show IN.kmod",
+     "write the replacements in effect as one mod file, apply one to another copy of the "
+     "archive, or list what one holds",
+     &run_mod},
     {"model", "ARCHIVE.idx KEY", "print the geometry the viewer gets for model KEY", &run_model},
     {"extract", "ARCHIVE.idx KEY OUT",
      "write the item KEY names to OUT (OUT ending in .png: its first level as PNG)", &run_extract},
