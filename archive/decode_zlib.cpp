@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "archive/chunk_inflate.h"
 #include "archive/console_message.h"
 #include "archive/decode_pack.h"
 #include "archive/format_text.h"
@@ -178,12 +179,12 @@ bool inflate_sequentially(const ByteReader& payload, const ZlibStreamHeader& hea
     bool inflated = false;
     if (output.has(position, header.chunk_size)) {
       // The common case decodes in place: at most chunk_size bytes, all room.
-      inflated = ::uncompress(decoded + position, &produced, payload.data() + chunk.body,
-                              chunk.data_length) == Z_OK;
+      inflated = inflate_chunk(decoded + position, &produced, payload.data() + chunk.body,
+                               chunk.data_length) == Z_OK;
     } else {
       work.resize(header.chunk_size);
-      inflated = ::uncompress(work.data(), &produced, payload.data() + chunk.body,
-                              chunk.data_length) == Z_OK;
+      inflated = inflate_chunk(work.data(), &produced, payload.data() + chunk.body,
+                               chunk.data_length) == Z_OK;
       if (inflated) {
         output.write_bytes(position, work.data(), std::min<std::uint64_t>(produced, room));
       }
@@ -241,8 +242,8 @@ bool inflate_in_parallel(const ByteReader& payload, const ZlibStreamHeader& head
     for (std::size_t i = next++; i < compressed.size(); i = next++) {
       Job& chunk = compressed[i];
       chunk.produced = header.chunk_size;
-      chunk.status = ::uncompress(decoded + chunk.position, &chunk.produced,
-                                  payload.data() + chunk.body, chunk.data_length);
+      chunk.status = inflate_chunk(decoded + chunk.position, &chunk.produced,
+                                   payload.data() + chunk.body, chunk.data_length);
     }
   };
   std::vector<std::thread> helpers;
@@ -256,7 +257,7 @@ bool inflate_in_parallel(const ByteReader& payload, const ZlibStreamHeader& head
   if (has_tail) {
     ByteBuffer work(header.chunk_size);
     uLongf produced = header.chunk_size;
-    if (::uncompress(work.data(), &produced, payload.data() + tail.body, tail.data_length) !=
+    if (inflate_chunk(work.data(), &produced, payload.data() + tail.body, tail.data_length) !=
         Z_OK) {
       return false;
     }
