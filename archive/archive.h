@@ -87,7 +87,7 @@ class Archive {
   void fail_rebuild(ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                     std::uint32_t* out_stored_size);
 
-  std::string base_path;           // index path without its extension
+  std::string base_path;              // index path without its extension
   std::int32_t first_bin_number = 0;  // -1: one data file "%s.bin"; 0: "%s%d.bin" series
   std::uint32_t entry_count = 0;
   // Host byte order; not zeroed before the index is read into it.
