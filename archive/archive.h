@@ -3,13 +3,16 @@
 // asks once and releases it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/content_tree.h"
 #include "archive/default_init_allocator.h"
+#include "archive/error_kind.h"
 #include "archive/index_entry.h"
 #include "archive/limits.h"
 #include "archive/model_view.h"
@@ -17,6 +20,10 @@
 namespace korvel {
 
 using ByteBuffer = std::vector<std::uint8_t>;
+
+// The requested item in Archive::image is followed by this many zero bytes
+// that image_size does not count.
+constexpr std::size_t kImageZeroTail = 4;
 
 class Archive {
  public:
@@ -27,7 +34,7 @@ class Archive {
   // 1 replaced, 2 unchanged (nothing written), 0 failed (nothing written).
   int replace_entry(const char* key, const char* dds_path);
   // The same replacement with the DDS file already in image (image_size
-  // bytes, then 4 zero bytes), for pictures converted in memory.
+  // bytes, then kImageZeroTail zero bytes), for pictures converted in memory.
   int replace_entry_with_image(const char* key);
   void release();
 
@@ -94,7 +101,7 @@ class Archive {
   std::vector<IndexEntry, DefaultInitAllocator<IndexEntry>> entries;
   std::uint8_t big_endian = 0;
   std::string requested_key;
-  ByteBuffer image;  // the requested item, image_size bytes then 4 zero bytes
+  ByteBuffer image;  // the requested item, image_size bytes then kImageZeroTail zero bytes
   std::uint32_t image_size = 0;
   ModelView model_view;
 
@@ -105,8 +112,23 @@ class Archive {
   // then yields every item, each exactly as its own load gives it.
   std::function<void(const std::string& output_id)> item_sink;
 
-  // Why the last open, load or replacement failed, for tools that tell the user.
+  // Why the last open, load or replacement failed, for tools that tell the
+  // user, and the kind of that failure, for code that decides by it.
   std::string error;
+  ErrorKind error_kind = ErrorKind::kNone;
+  void set_error(ErrorKind kind, std::string text) {
+    error_kind = kind;
+    error = std::move(text);
+  }
+  // set_error for the members that answer 0 on failure.
+  int fail(ErrorKind kind, std::string text) {
+    set_error(kind, std::move(text));
+    return 0;
+  }
+  void clear_error() {
+    error_kind = ErrorKind::kNone;
+    error.clear();
+  }
   // Set by a decoder whose rebuild could not produce a container that our
   // decoders read back correctly; a replacement then refuses instead of
   // writing an unreadable entry.

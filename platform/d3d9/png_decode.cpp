@@ -7,14 +7,12 @@
 #include <cstring>
 
 #include "platform/d3d9/dds_decode.h"
+#include "platform/limits.h"
 
 namespace korvel::d3d9 {
 namespace {
 
 constexpr std::size_t kPngSignatureSize = 8;
-// Ancillary chunks (text, profiles) are skipped, but their size is still
-// bounded so that a crafted file cannot make libpng hold gigabytes.
-constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
 
 struct PngInput {
   const std::uint8_t* bytes;
@@ -44,7 +42,7 @@ void ignore_warning(png_structp, png_const_charp) {}
 bool read_header(png_structp png, png_infop info, png_uint_32* width, png_uint_32* height) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_user_limits(png, kMaxDdsSide, kMaxDdsSide);
-  png_set_chunk_malloc_max(png, kMaxChunkBytes);
+  png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
   png_read_info(png, info);
   *width = png_get_image_width(png, info);
   *height = png_get_image_height(png, info);
