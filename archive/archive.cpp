@@ -107,7 +107,7 @@ int Archive::open(const char* index_path) {
     base_path.clear();
     return 0;
   }
-  entries.assign(static_cast<std::size_t>(count) + 1, IndexEntry{});
+  entries.resize(static_cast<std::size_t>(count) + 1);  // filled by the read, not zeroed
   const std::int32_t read = read_file_part(index_file.c_str(), entries.data(), 0,
                                            static_cast<std::uint64_t>(count) * kIndexRecordSize);
   if (count > 0 && (read < 0 || static_cast<std::uint64_t>(read) !=

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "archive/content_tree.h"
+#include "archive/default_init_allocator.h"
 #include "archive/error_kind.h"
 #include "archive/index_entry.h"
 #include "archive/limits.h"
@@ -96,7 +97,8 @@ class Archive {
   std::string base_path;              // index path without its extension
   std::int32_t first_bin_number = 0;  // -1: one data file "%s.bin"; 0: "%s%d.bin" series
   std::uint32_t entry_count = 0;
-  std::vector<IndexEntry> entries;  // host byte order
+  // Host byte order; not zeroed before the index is read into it.
+  std::vector<IndexEntry, DefaultInitAllocator<IndexEntry>> entries;
   std::uint8_t big_endian = 0;
   std::string requested_key;
   ByteBuffer image;  // the requested item, image_size bytes then kImageZeroTail zero bytes

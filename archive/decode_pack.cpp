@@ -17,6 +17,7 @@
 
 #include "archive/archive.h"
 #include "archive/format_text.h"
+#include "archive/large_buffer.h"
 #include "archive/limits.h"
 
 namespace korvel {
@@ -71,7 +72,7 @@ PackItem read_pack_item(const ByteReader& payload, std::uint32_t index) {
 
 PackRebuilder::PackRebuilder(const ByteReader& payload, std::uint32_t header_length)
     : payload_(payload), header_length_(header_length) {
-  rebuilt_.reserve(static_cast<std::size_t>(payload.size()) + kPayloadSlack);
+  reserve_large(&rebuilt_, static_cast<std::size_t>(payload.size()) + kPayloadSlack);
   if (payload.has(0, header_length)) {
     rebuilt_.assign(payload.data(), payload.data() + header_length);
   }
@@ -125,7 +126,8 @@ int Archive::decode_pack(ContentNode* parent, const std::uint8_t* payload, std::
   if (!read_pack_header(reader, &item_count, &header_length)) return 0;
   // Each item's element, and at least one node of its content.
   if (!claim_content_nodes(2ull * item_count)) return 0;
-  // Items are copied one at a time: the largest is what the pack holds.
+  // A rebuild holds one item's rebuilt bytes at a time: the largest is what
+  // the pack holds.
   std::uint64_t largest_item = 0;
   for (std::uint32_t i = 0; i < item_count; ++i) {
     largest_item = std::max<std::uint64_t>(largest_item, read_pack_item(reader, i).size);
@@ -146,15 +148,18 @@ int Archive::decode_pack(ContentNode* parent, const std::uint8_t* payload, std::
       return 1;
     }
     const auto item_length = static_cast<std::uint32_t>(item.size);
-    const ByteBuffer copy = make_payload_buffer(payload + item.offset, item_length);
+    // Items are handed on in place, not copied: the bytes after an item (the
+    // next item, or the pack's own slack at its end) are the room every
+    // payload has, and no decoder writes into what it is given.
+    const std::uint8_t* item_bytes = payload + item.offset;
     if (!rebuild) {
-      dispatch_content(element, copy.data(), item_length);
+      dispatch_content(element, item_bytes, item_length);
       continue;
     }
     ByteBuffer inner;
     std::uint32_t inner_decoded_size = 0;
     std::uint32_t inner_stored_size = 0;
-    dispatch_content(element, copy.data(), item_length, &inner, &inner_decoded_size,
+    dispatch_content(element, item_bytes, item_length, &inner, &inner_decoded_size,
                      &inner_stored_size);
     if (rebuild_failed || inner.size() < inner_stored_size ||
         !rebuilder.add_item(i, item, inner.data(), inner_stored_size)) {

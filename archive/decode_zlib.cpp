@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "archive/chunk_inflate.h"
 #include "archive/console_message.h"
 #include "archive/decode_pack.h"
 #include "archive/format_text.h"
@@ -177,12 +178,12 @@ bool inflate_sequentially(const ByteReader& payload, const ZlibStreamHeader& hea
     bool inflated = false;
     if (output.has(position, header.chunk_size)) {
       // The common case decodes in place: at most chunk_size bytes, all room.
-      inflated = ::uncompress(decoded + position, &produced, payload.data() + chunk.body,
-                              chunk.data_length) == Z_OK;
+      inflated = inflate_chunk(decoded + position, &produced, payload.data() + chunk.body,
+                               chunk.data_length) == Z_OK;
     } else {
       work.resize(header.chunk_size);
-      inflated = ::uncompress(work.data(), &produced, payload.data() + chunk.body,
-                              chunk.data_length) == Z_OK;
+      inflated = inflate_chunk(work.data(), &produced, payload.data() + chunk.body,
+                               chunk.data_length) == Z_OK;
       if (inflated) {
         output.write_bytes(position, work.data(), std::min<std::uint64_t>(produced, room));
       }
@@ -240,8 +241,8 @@ bool inflate_in_parallel(const ByteReader& payload, const ZlibStreamHeader& head
     for (std::size_t i = next++; i < compressed.size(); i = next++) {
       Job& chunk = compressed[i];
       chunk.produced = header.chunk_size;
-      chunk.status = ::uncompress(decoded + chunk.position, &chunk.produced,
-                                  payload.data() + chunk.body, chunk.data_length);
+      chunk.status = inflate_chunk(decoded + chunk.position, &chunk.produced,
+                                   payload.data() + chunk.body, chunk.data_length);
     }
   };
   std::vector<std::thread> helpers;
@@ -256,7 +257,7 @@ bool inflate_in_parallel(const ByteReader& payload, const ZlibStreamHeader& head
   if (has_tail) {
     ByteBuffer work(header.chunk_size);
     uLongf produced = header.chunk_size;
-    if (::uncompress(work.data(), &produced, payload.data() + tail.body, tail.data_length) !=
+    if (inflate_chunk(work.data(), &produced, payload.data() + tail.body, tail.data_length) !=
         Z_OK) {
       return false;
     }
@@ -333,8 +334,13 @@ bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint
       round_up(kLengthWordWidth + ::compressBound(largest_chunk_input), kAlignment);
   const std::uint64_t capacity = header_size + chunk_count * room_per_chunk;
 
-  ByteBuffer built(capacity + kPayloadSlack, 0);
-  ByteWriter writer(built.data(), capacity, big_endian);
+  // Built in scratch memory that is not zeroed first (every byte of the
+  // stream is written below, padding included), then copied out at its
+  // real length: zeroing room for every chunk's worst case cost more than
+  // the copy.
+  const std::unique_ptr<std::uint8_t[]> work = allocate_large_buffer(capacity);
+  std::memset(work.get(), 0, header_size);
+  ByteWriter writer(work.get(), capacity, big_endian);
   writer.write_u32(kChunkSizeOffset, chunk_size);
   writer.write_u32(kChunkCountOffset, static_cast<std::uint32_t>(chunk_count));
   writer.write_u32(kTotalSizeOffset, size);
@@ -344,7 +350,7 @@ bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint
   // as a one-by-one build would (a chunk that went stored shifts the data of
   // every later one, which are then compressed again where they really start).
   const std::vector<int> slot_status =
-      compress_into_slots(data, size, chunk_size, chunk_count, built.data() + header_size,
+      compress_into_slots(data, size, chunk_size, chunk_count, work.get() + header_size,
                           room_per_chunk, compress_chunk);
   std::uint64_t position = 0;  // in data
   std::uint64_t offset = header_size;
@@ -358,20 +364,20 @@ bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint
     if (position == i * chunk_size && slot_status[i] >= 0) {
       if (slot_status[i] != Z_OK) return false;
       std::uint32_t slot_length = 0;
-      std::memcpy(&slot_length, built.data() + slot, kLengthWordWidth);
+      std::memcpy(&slot_length, work.get() + slot, kLengthWordWidth);
       compressed = slot_length;
       if (slot != offset) {
-        std::memmove(built.data() + offset + kLengthWordWidth,
-                     built.data() + slot + kLengthWordWidth, compressed);
+        std::memmove(work.get() + offset + kLengthWordWidth, work.get() + slot + kLengthWordWidth,
+                     compressed);
       }
-    } else if (compress_chunk(built.data() + offset + kLengthWordWidth, &compressed,
-                              data + position, take) != Z_OK) {
+    } else if (compress_chunk(work.get() + offset + kLengthWordWidth, &compressed, data + position,
+                              take) != Z_OK) {
       return false;
     }
     const std::uint64_t padded = round_up(kLengthWordWidth + compressed, kAlignment);
     if (padded <= largest_padded) {
       // The padding may hold what a slot held before the chunk moved down.
-      std::memset(built.data() + offset + kLengthWordWidth + compressed, 0,
+      std::memset(work.get() + offset + kLengthWordWidth + compressed, 0,
                   padded - kLengthWordWidth - compressed);
       writer.write_u32(offset, static_cast<std::uint32_t>(compressed));
       writer.write_u32(entry_offset, static_cast<std::uint32_t>(compressed + kLengthWordWidth));
@@ -386,7 +392,7 @@ bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint
         std::min(largest_padded, round_down(remaining + kLengthWordWidth, kAlignment));
     if (stored_padded < kAlignment) return false;
     const std::uint64_t stored_bytes = stored_padded - kLengthWordWidth;
-    std::memset(built.data() + offset, 0, room_per_chunk);
+    std::memset(work.get() + offset, 0, room_per_chunk);
     // Length word 0 with an entry of 4 + the bytes: never taken as compressed.
     writer.write_u32(offset, 0);
     writer.write_u32(entry_offset, static_cast<std::uint32_t>(stored_padded));
@@ -395,12 +401,11 @@ bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint
     offset += stored_padded;
   }
   if (position != size || offset > kMaxPayloadLength) return false;
-  built.resize(offset);
-  built.resize(offset + kPayloadSlack, 0);
   // What we wrote must be what we read: the same header tests, including the
   // decoded-size limits, decide whether the stream can be used.
   ZlibStreamHeader check;
-  if (!read_zlib_stream_header(ByteReader(built.data(), offset, big_endian), &check)) return false;
+  if (!read_zlib_stream_header(ByteReader(work.get(), offset, big_endian), &check)) return false;
+  ByteBuffer built = make_payload_buffer(work.get(), static_cast<std::uint32_t>(offset));
   *stream = std::move(built);
   *stream_size = static_cast<std::uint32_t>(offset);
   return true;

@@ -6,6 +6,7 @@
 
 #include "archive/file_io.h"
 #include "archive/format_text.h"
+#include "archive/large_buffer.h"
 #include "archive/limits.h"
 
 namespace korvel {
@@ -85,7 +86,9 @@ bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std:
     return false;
   }
   const auto length = static_cast<std::uint32_t>(record.size_comp);
-  payload->assign(static_cast<std::size_t>(length) + kPayloadSlack, 0);
+  payload->clear();
+  reserve_large(payload, static_cast<std::size_t>(length) + kPayloadSlack);
+  payload->resize(static_cast<std::size_t>(length) + kPayloadSlack, 0);
   std::uint64_t got = 0;
   // read_file_part moves at most 2 GiB per call; larger payloads come in pieces.
   while (got < length) {

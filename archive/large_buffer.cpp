@@ -52,4 +52,11 @@ void prefault_pages(void* start, std::size_t size) {
   advise(start, size, true);
 }
 
+void reserve_large(std::vector<std::uint8_t>* buffer, std::size_t capacity) {
+  if (buffer->capacity() >= capacity) return;
+  buffer->reserve(capacity);
+  // Only the part not yet written: what the buffer holds is mapped already.
+  prefault_pages(buffer->data() + buffer->size(), buffer->capacity() - buffer->size());
+}
+
 }  // namespace korvel

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace korvel {
 
@@ -20,5 +21,11 @@ void advise_huge_pages(void* start, std::size_t size);
 // The same, and maps every page of the range at once, for memory that is
 // about to be written from end to end: one call instead of a fault per page.
 void prefault_pages(void* start, std::size_t size);
+
+// Reserves capacity for a buffer about to be filled from end to end, with its
+// pages mapped at once as prefault_pages does: the vectors that carry
+// payloads of tens of megabytes from level to level otherwise fault page by
+// page as they grow.
+void reserve_large(std::vector<std::uint8_t>* buffer, std::size_t capacity);
 
 }  // namespace korvel

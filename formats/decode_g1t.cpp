@@ -266,10 +266,15 @@ bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContai
   header.header.dwMipMapCount = claimed <= held ? claimed : held;
 
   // pixel_length < 4 GiB - 256, so the sizes below fit 32 bits.
-  archive.image.assign(kDdsFileHeaderSize + pixel_length + kImageZeroTail, 0);
-  std::memcpy(archive.image.data(), &header, sizeof header);
+  // Copied in, not zeroed first: textures run to tens of megabytes.
+  const auto* header_bytes = reinterpret_cast<const std::uint8_t*>(&header);
+  archive.image.clear();
+  archive.image.reserve(kDdsFileHeaderSize + pixel_length + kImageZeroTail);
+  archive.image.assign(header_bytes, header_bytes + sizeof header);
+  archive.image.insert(archive.image.end(), reader.data() + pixels_begin,
+                       reader.data() + pixels_begin + pixel_length);
+  archive.image.resize(kDdsFileHeaderSize + pixel_length + kImageZeroTail, 0);
   std::uint8_t* pixels = archive.image.data() + kDdsFileHeaderSize;
-  std::memcpy(pixels, reader.data() + pixels_begin, pixel_length);
   if (format->uncompressed && container.magic_is_g1tg && archive.big_endian == 1) {
     reverse_words(pixels, pixel_length);
   }

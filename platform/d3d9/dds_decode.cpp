@@ -1,12 +1,11 @@
 #include "platform/d3d9/dds_decode.h"
 
-#include <squish.h>
-
 #include <cstring>
 #include <new>
 #include <string>
 
 #include "file_layouts/dds_file.h"
+#include "platform/d3d9/dxt_blocks.h"
 #include "platform/d3d9/fresh_buffer.h"
 #include "platform/d3d9/parallel_bands.h"
 
@@ -97,18 +96,19 @@ ImageResult decode_dds_first_level(const std::uint8_t* file, std::size_t size, R
   }
 
   const DdsPixelFormat& format = header.ddspf;
-  int squish_flags = 0;
+  bool blocks = false;
+  DxtKind kind = DxtKind::kDxt1;
   DdsLayout layout{};
   if ((format.dwFlags & kDdpfFourCc) != 0) {
     switch (format.dwFourCC) {
       case kFourCcDxt1:
-        squish_flags = squish::kDxt1, layout = kLayoutDxt1;
+        blocks = true, kind = DxtKind::kDxt1, layout = kLayoutDxt1;
         break;
       case kFourCcDxt3:
-        squish_flags = squish::kDxt3, layout = kLayoutDxt3;
+        blocks = true, kind = DxtKind::kDxt3, layout = kLayoutDxt3;
         break;
       case kFourCcDxt5:
-        squish_flags = squish::kDxt5, layout = kLayoutDxt5;
+        blocks = true, kind = DxtKind::kDxt5, layout = kLayoutDxt5;
         break;
       default:
         return fail(ImageStatus::kUnsupported,
@@ -138,19 +138,19 @@ ImageResult decode_dds_first_level(const std::uint8_t* file, std::size_t size, R
   const std::uint8_t* pixels = file + kDdsFileHeaderSize;
   const std::uint32_t width = decoded.width;
   // Bands of whole block rows decode independently, so every core takes one.
-  const std::uint32_t granule = squish_flags != 0 ? 4 : 1;
+  const std::uint32_t granule = blocks ? 4 : 1;
   const std::uint64_t bytes_per_granule = layout.level_size(width, granule);
-  for_each_band(
-      decoded.height, granule, min_rows_per_band(width),
-      [&](std::uint32_t first_row, std::uint32_t last_row) {
-        if (squish_flags == 0) {
-          decode_masked_rows(format, pixels, layout.unit_bytes, &decoded, first_row, last_row);
-          return;
-        }
-        squish::DecompressImage(decoded.pixels.data() + std::size_t{width} * first_row * 4,
-                                static_cast<int>(width), static_cast<int>(last_row - first_row),
-                                pixels + first_row / granule * bytes_per_granule, squish_flags);
-      });
+  for_each_band(decoded.height, granule, min_rows_per_band(width),
+                [&](std::uint32_t first_row, std::uint32_t last_row) {
+                  if (!blocks) {
+                    decode_masked_rows(format, pixels, layout.unit_bytes, &decoded, first_row,
+                                       last_row);
+                    return;
+                  }
+                  decode_dxt_image(decoded.pixels.data() + std::size_t{width} * first_row * 4,
+                                   width, last_row - first_row,
+                                   pixels + first_row / granule * bytes_per_granule, kind);
+                });
   *image = std::move(decoded);
   return {};
 }

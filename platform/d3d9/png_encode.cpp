@@ -144,12 +144,29 @@ ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, P
   }
   if (bound > kMaxChunkLength) return {ImageStatus::kUnsupported, "image too large for one chunk"};
 
+  // A file to keep is deflated first, into scratch memory of which only what
+  // deflate writes is ever touched: room for the worst case is as large as
+  // the pixels, while the file is often a hundredth of that.
+  std::unique_ptr<std::uint8_t[]> deflated;
+  std::size_t stream_length = 0;
+  if (!quick) {
+    std::unique_ptr<std::uint8_t[]> filtered(new (std::nothrow) std::uint8_t[filtered_size]);
+    deflated.reset(new (std::nothrow) std::uint8_t[bound]);
+    if (!filtered || !deflated) return {ImageStatus::kFailed, "out of memory for the rows"};
+    // Palette indices compress best unfiltered.
+    filter_png_rows(source, pixels.colour_type != kPngColourPalette, filtered.get());
+    stream_length = libdeflate_zlib_compress(compressor.get(), filtered.get(), filtered_size,
+                                             deflated.get(), bound);
+    if (stream_length == 0) return {ImageStatus::kFailed, "deflate found no room for the rows"};
+  }
+
   const std::size_t header = sizeof kPngSignature + kIhdrLength + kChunkFraming;
   const std::size_t palette_chunks =
       (pixels.palette.empty() ? 0 : kChunkFraming + pixels.palette.size()) +
       (pixels.transparency.empty() ? 0 : kChunkFraming + pixels.transparency.size());
-  // The zlib stream goes straight into the IDAT chunk; the buffer shrinks after.
-  resize_fresh_buffer(png, header + palette_chunks + bound + 2 * kChunkFraming);
+  // Stored rows go straight into the IDAT chunk; the buffer shrinks after.
+  resize_fresh_buffer(
+      png, header + palette_chunks + (quick ? bound : stream_length) + 2 * kChunkFraming);
   std::uint8_t* out = png->data();
   std::memcpy(out, kPngSignature, sizeof kPngSignature);
   std::uint8_t* ihdr = out + sizeof kPngSignature;
@@ -169,23 +186,10 @@ ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, P
     std::memcpy(idat + 8, pixels.transparency.data(), pixels.transparency.size());
     idat += frame_chunk(idat, "tRNS", pixels.transparency.size());
   }
-  std::size_t stream_length = 0;
   if (quick) {
     stream_length = write_stored_rows(image, idat + 8);
   } else {
-    std::unique_ptr<std::uint8_t[]> filtered(new (std::nothrow) std::uint8_t[filtered_size]);
-    if (!filtered) {
-      png->clear();
-      return {ImageStatus::kFailed, "out of memory for the rows"};
-    }
-    // Palette indices compress best unfiltered.
-    filter_png_rows(source, pixels.colour_type != kPngColourPalette, filtered.get());
-    stream_length =
-        libdeflate_zlib_compress(compressor.get(), filtered.get(), filtered_size, idat + 8, bound);
-    if (stream_length == 0) {
-      png->clear();
-      return {ImageStatus::kFailed, "deflate found no room for the rows"};
-    }
+    std::memcpy(idat + 8, deflated.get(), stream_length);
   }
   std::uint8_t* iend = idat + frame_chunk(idat, "IDAT", stream_length);
   iend += frame_chunk(iend, "IEND", 0);

@@ -59,14 +59,23 @@ bool paletted(const RgbaImage& image, PngPixels* out) {
   out->filter_unit = 1;
   out->row_length = (std::size_t{image.width} * out->bit_depth + 7) / 8;
   out->rows.assign(out->row_length * image.height, 0);
-  const unsigned per_byte = 8u / out->bit_depth;
+  const unsigned depth = out->bit_depth;
+  const unsigned per_byte = 8u / depth;
   for (std::uint32_t y = 0; y < image.height; ++y) {
     std::uint8_t* row = &out->rows[y * out->row_length];
     const std::uint8_t* source = &indices[std::size_t{y} * image.width];
-    for (std::uint32_t x = 0; x < image.width; ++x) {
-      // Leftmost pixel in the highest bits.
-      const unsigned shift = (per_byte - 1 - x % per_byte) * out->bit_depth;
-      row[x / per_byte] = static_cast<std::uint8_t>(row[x / per_byte] | (source[x] << shift));
+    if (depth == 8) {
+      std::memcpy(row, source, image.width);
+      continue;
+    }
+    // One byte at a time, leftmost pixel in the highest bits; the bits of
+    // pixels past the row's end stay 0.
+    for (std::uint32_t x = 0; x < image.width; x += per_byte) {
+      unsigned byte = 0;
+      for (unsigned k = 0; k < per_byte; ++k) {
+        byte = (byte << depth) | (x + k < image.width ? source[x + k] : 0u);
+      }
+      *row++ = static_cast<std::uint8_t>(byte);
     }
   }
   std::size_t last_translucent = 0;

@@ -139,14 +139,18 @@ TEST(DdsDecode, AgreesWithPillow) {
 
 TEST(DdsDecode, LargeTexturesDecodeAsOneCallWould) {
   // Large textures are cut into bands for the cores; the pixels must be those
-  // of one decode of the whole level, odd sides included.
+  // of one decode of the whole level by libsquish, odd sides included.
   const struct {
     std::uint32_t width, height;
     int flags;
     PixelFormat format;
   } cases[] = {{1030, 1022, squish::kDxt5, kDxt5},
                {2048, 600, squish::kDxt1, kDxt1},
-               {1024, 1024, squish::kDxt3, kDxt3}};
+               {1024, 1024, squish::kDxt3, kDxt3},
+               // Small and cut blocks, decoded without bands.
+               {1, 1, squish::kDxt1, kDxt1},
+               {6, 3, squish::kDxt5, kDxt5},
+               {5, 9, squish::kDxt3, kDxt3}};
   for (const auto& c : cases) {
     const int width = static_cast<int>(c.width), height = static_cast<int>(c.height);
     const Bytes blocks = noise(
