@@ -21,6 +21,27 @@ const char* skip_past(const char* at, const char* end, const char* terminator) {
   return end;
 }
 
+bool is_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The end of a document type declaration as the parser skips it: a '>'
+// inside square brackets (nested or not) does not end it, so elements there
+// are not elements.
+const char* skip_doctype(const char* at, const char* end) {
+  std::size_t brackets = 0;
+  for (; at < end; ++at) {
+    if (*at == '[') {
+      ++brackets;
+    } else if (*at == ']' && brackets > 0) {
+      --brackets;
+    } else if (*at == '>' && brackets == 0) {
+      return at + 1;
+    }
+  }
+  return end;
+}
+
 // A "&#...;" reference whose value is zero, in any spelling ("&#0;", "&#x00;").
 bool is_nul_reference(const char* at, const char* end) {
   if (!starts_with(at, end, "&#")) return false;
@@ -55,6 +76,8 @@ bool list_text_is_acceptable(const char* text, std::size_t length, std::string* 
       at = skip_past(at + 9, end, "]]>");
     } else if (starts_with(at, end, "<?")) {
       at = skip_past(at + 2, end, "?>");
+    } else if (starts_with(at, end, "<!DOCTYPE") && at + 9 < end && is_space(at[9])) {
+      at = skip_doctype(at + 9, end);
     } else if (starts_with(at, end, "<!")) {
       at = skip_past(at + 2, end, ">");
     } else if (starts_with(at, end, "</")) {

@@ -1,0 +1,93 @@
+// What fuzz_replace does with one input, shared with the corpus replay test.
+// Byte 0 steers: bit 0 big-endian, bits 1-2 how deep the texture sits
+// (0: ".\00000000\N.dds", 1: one container further in, 2: two), bits 3-5
+// the texture N, bit 6 a replacement whose side is doubled. The rest is the
+// payload of the only entry of an archive written to scratch files. When
+// that entry yields the texture, it is replaced by a picture of the same
+// layout with every pixel byte inverted; the archive must then read back as
+// exactly the new texture, or, when the replacement is refused, be left
+// byte for byte as it was. No scratch file of ours stays behind either way.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/archive.h"
+#include "archive/console_message.h"
+#include "fuzz/scratch_dir.h"
+#include "platform/d3d9/dds_header.h"
+#include "tools/forge/archive_writer.h"
+
+namespace korvel::fuzz {
+
+inline void quiet_replace_message(const char*) {}
+
+inline std::string replace_key(std::uint8_t control) {
+  static const char* const kFolders[4] = {"", "0\\", "0\\0\\", "0\\0\\0\\"};
+  return std::string(".\\00000000\\") + kFolders[(control >> 1) & 3] +
+         std::to_string((control >> 3) & 7) + ".dds";
+}
+
+// The texture key names, or empty when the archive yields none there.
+inline std::vector<std::uint8_t> load_texture(const std::string& index, const std::string& key) {
+  Archive archive;
+  std::vector<std::uint8_t> dds;
+  if (archive.open(index.c_str()) == 1 && archive.load_entry(key.c_str()) == 1 &&
+      archive.image_size >= d3d9::kDdsFileHeaderSize &&
+      std::memcmp(archive.image.data(), "DDS ", 4) == 0) {
+    dds.assign(archive.image.begin(), archive.image.begin() + archive.image_size);
+  }
+  archive.release();
+  return dds;
+}
+
+// False when a law broke; the sanitizers catch the rest.
+inline bool run_replace_input(const std::uint8_t* data, std::size_t size) {
+  if (size < 1) return true;
+  set_console_message_handler(&quiet_replace_message);
+  const std::uint8_t control = data[0];
+  const ScratchDir& dir = scratch_dir();
+  forge::ForgeArchive forged;
+  forged.name = "arc";
+  forged.big_endian = (control & 1) != 0;
+  forged.entries.push_back(forge::ForgeEntry{forge::Bytes(data + 1, data + size)});
+  std::string error;
+  if (!forge::write_archive(dir.path(), forged, &error)) std::abort();
+  const std::string index = dir.file("arc.idx");
+  const std::string key = replace_key(control);
+
+  const std::vector<std::uint8_t> stored = load_texture(index, key);
+  if (stored.empty()) return true;
+  std::vector<std::uint8_t> texture = stored;
+  for (std::size_t i = d3d9::kDdsFileHeaderSize; i < texture.size(); ++i) texture[i] ^= 0xFF;
+  if (control & 0x40) {  // the same pixel bytes declared as a texture twice as wide
+    std::uint32_t width = 0;
+    std::memcpy(&width, texture.data() + 16, 4);
+    width *= 2;
+    std::memcpy(texture.data() + 16, &width, 4);
+  }
+
+  const std::vector<std::uint8_t> index_before = read_scratch_file(index);
+  const std::vector<std::uint8_t> data_before = read_scratch_file(dir.file("arc.bin"));
+  Archive archive;
+  int replaced = 0;
+  if (archive.open(index.c_str()) == 1) {
+    archive.image = texture;
+    archive.image_size = static_cast<std::uint32_t>(texture.size());
+    archive.image.resize(texture.size() + 4, 0);
+    replaced = archive.replace_entry_with_image(key.c_str());
+  }
+  archive.release();
+
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& file : std::filesystem::directory_iterator(dir.path())) ++files;
+  if (files != 2) return false;
+  if (replaced == 1) return load_texture(index, key) == texture;
+  return read_scratch_file(index) == index_before &&
+         read_scratch_file(dir.file("arc.bin")) == data_before;
+}
+
+}  // namespace korvel::fuzz
