@@ -30,7 +30,7 @@ inline std::size_t nesting_depth(const ListNode* node) {
       ++depth;
       continue;
     }
-    while (at != nullptr && at->next_sibling() == nullptr && at != node) {
+    while (at != node && at->next_sibling() == nullptr) {
       at = at->parent();
       --depth;
     }

@@ -86,18 +86,24 @@ bool list_text_is_acceptable(const char* text, std::size_t length, std::string* 
     } else {
       const char* const start = at;
       // Through the tag, stepping over quoted attribute values, which may hold
-      // '>' and references the parser translates.
+      // '>' and references the parser translates. As for the parser, a quote
+      // opens a value only after '='; elsewhere it is part of a name, which
+      // is never translated (a saved name must not read as a value later).
       char quote = 0;
+      char last = 0;  // the last character outside values that is not a space
       for (++at; at < end && (quote != 0 || *at != '>'); ++at) {
         if (quote != 0 && is_nul_reference(at, end)) {
           *message = "character reference to NUL";
           *offset = static_cast<std::size_t>(at - text);
           return false;
         }
-        if (quote == 0 && (*at == '"' || *at == '\'')) {
+        if (quote == 0 && (*at == '"' || *at == '\'') && last == '=') {
           quote = *at;
-        } else if (*at == quote) {
+        } else if (quote != 0 && *at == quote) {
           quote = 0;
+          last = 0;
+        } else if (quote == 0 && !is_space(*at)) {
+          last = *at;
         }
       }
       const bool self_closing = at < end && at[-1] == '/';
