@@ -5,7 +5,7 @@
 // payload of the only entry of an archive written to scratch files. When
 // that entry yields the texture, it is replaced by a picture of the same
 // layout with every pixel byte inverted; the archive must then read back as
-// exactly the new texture, or, when the replacement is refused, be left
+// the new texture (see reads_back_as), or, when the replacement is refused, be left
 // byte for byte as it was. No scratch file of ours stays behind either way.
 #pragma once
 
@@ -17,6 +17,7 @@
 
 #include "archive/archive.h"
 #include "archive/console_message.h"
+#include "formats/png_replacement.h"
 #include "fuzz/scratch_dir.h"
 #include "platform/d3d9/dds_header.h"
 #include "tools/forge/archive_writer.h"
@@ -42,6 +43,23 @@ inline std::vector<std::uint8_t> load_texture(const std::string& index, const st
   }
   archive.release();
   return dds;
+}
+
+// The texture read back after a replacement is the one given: the same
+// header (its mip count aside, which the record keeps as the levels held) and
+// the same pixels, with every level; only bytes after the last level may be
+// dropped.
+inline bool reads_back_as(const std::vector<std::uint8_t>& back,
+                          const std::vector<std::uint8_t>& texture) {
+  constexpr std::size_t kMipCountAt = 28;
+  if (back.size() < d3d9::kDdsFileHeaderSize || back.size() > texture.size()) return false;
+  if (std::memcmp(back.data(), texture.data(), kMipCountAt) != 0 ||
+      std::memcmp(back.data() + kMipCountAt + 4, texture.data() + kMipCountAt + 4,
+                  back.size() - kMipCountAt - 4) != 0) {
+    return false;
+  }
+  return stored_mip_levels(back.data(), back.size()) ==
+         stored_mip_levels(texture.data(), texture.size());
 }
 
 // False when a law broke; the sanitizers catch the rest.
@@ -85,7 +103,7 @@ inline bool run_replace_input(const std::uint8_t* data, std::size_t size) {
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& file : std::filesystem::directory_iterator(dir.path())) ++files;
   if (files != 2) return false;
-  if (replaced == 1) return load_texture(index, key) == texture;
+  if (replaced == 1) return reads_back_as(load_texture(index, key), texture);
   return read_scratch_file(index) == index_before &&
          read_scratch_file(dir.file("arc.bin")) == data_before;
 }
