@@ -67,14 +67,20 @@ inline bool run_replace_input(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return true;
   set_console_message_handler(&quiet_replace_message);
   const std::uint8_t control = data[0];
-  const ScratchDir& dir = scratch_dir();
+  // A folder of its own, so that the files of other harnesses in the same
+  // process do not count as left behind.
+  static const std::string folder = [] {
+    const std::string path = scratch_dir().file("replace");
+    std::filesystem::create_directories(path);
+    return path;
+  }();
   forge::ForgeArchive forged;
   forged.name = "arc";
   forged.big_endian = (control & 1) != 0;
   forged.entries.push_back(forge::ForgeEntry{forge::Bytes(data + 1, data + size)});
   std::string error;
-  if (!forge::write_archive(dir.path(), forged, &error)) std::abort();
-  const std::string index = dir.file("arc.idx");
+  if (!forge::write_archive(folder, forged, &error)) std::abort();
+  const std::string index = folder + "/arc.idx";
   const std::string key = replace_key(control);
 
   const std::vector<std::uint8_t> stored = load_texture(index, key);
@@ -89,7 +95,7 @@ inline bool run_replace_input(const std::uint8_t* data, std::size_t size) {
   }
 
   const std::vector<std::uint8_t> index_before = read_scratch_file(index);
-  const std::vector<std::uint8_t> data_before = read_scratch_file(dir.file("arc.bin"));
+  const std::vector<std::uint8_t> data_before = read_scratch_file(folder + "/arc.bin");
   Archive archive;
   int replaced = 0;
   if (archive.open(index.c_str()) == 1) {
@@ -101,11 +107,11 @@ inline bool run_replace_input(const std::uint8_t* data, std::size_t size) {
   archive.release();
 
   std::size_t files = 0;
-  for ([[maybe_unused]] const auto& file : std::filesystem::directory_iterator(dir.path())) ++files;
+  for ([[maybe_unused]] const auto& file : std::filesystem::directory_iterator(folder)) ++files;
   if (files != 2) return false;
   if (replaced == 1) return reads_back_as(load_texture(index, key), texture);
   return read_scratch_file(index) == index_before &&
-         read_scratch_file(dir.file("arc.bin")) == data_before;
+         read_scratch_file(folder + "/arc.bin") == data_before;
 }
 
 }  // namespace korvel::fuzz
