@@ -27,6 +27,7 @@ test: build
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
 	@echo "== bench/bench_texture_click.mjs"; KORVEL_BUILD_DIR=$(abspath $(BUILD_DIR)) node bench/bench_texture_click.mjs
+	@echo "== bench/bench_model_first_frame.mjs"; KORVEL_BUILD_DIR=$(abspath $(BUILD_DIR)) node bench/bench_model_first_frame.mjs
 
 # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:

@@ -46,30 +46,30 @@ int Archive::open(const char* index_path) {
   if (index_path == nullptr) return 0;
   entries.clear();
   entry_count = 0;
-  error.clear();
+  clear_error();
   const char* last_dot = std::strrchr(index_path, '.');
   if (last_dot == nullptr) {
-    error = format_text("%s has no extension: expected the path of an .idx file", index_path);
-    return 0;
+    return fail(ErrorKind::kInvalidArgument,
+                format_text("%s has no extension: expected the path of an .idx file", index_path));
   }
   base_path.assign(index_path, static_cast<std::size_t>(last_dot - index_path));
   if (base_path.size() > kMaxPathLength) base_path.resize(kMaxPathLength);
 
   const std::string index_file = format_text("%s.idx", base_path.c_str());
   if (is_special_file(index_file.c_str())) {
-    error = format_text("%s is not a regular file", index_file.c_str());
-    return 0;
+    return fail(ErrorKind::kInvalidArgument,
+                format_text("%s is not a regular file", index_file.c_str()));
   }
   if (!opens_for_reading(index_file)) {
-    error = format_text("no index file: %s cannot be opened for reading", index_file.c_str());
-    return 0;
+    return fail(ErrorKind::kInputOutput,
+                format_text("no index file: %s cannot be opened for reading", index_file.c_str()));
   }
   std::string first_data_file = format_text("%s.bin", base_path.c_str());
   for (const char* name : {"%s.bin", "%s0.bin"}) {
     const std::string data_file = format_text(name, base_path.c_str());
     if (is_special_file(data_file.c_str())) {
-      error = format_text("%s is not a regular file", data_file.c_str());
-      return 0;
+      return fail(ErrorKind::kInvalidArgument,
+                  format_text("%s is not a regular file", data_file.c_str()));
     }
   }
   if (opens_for_reading(first_data_file)) {
@@ -77,31 +77,33 @@ int Archive::open(const char* index_path) {
   } else {
     first_data_file = format_text("%s0.bin", base_path.c_str());
     if (!opens_for_reading(first_data_file)) {
-      error = format_text("no data file: neither %s.bin nor %s0.bin can be opened for reading",
-                          base_path.c_str(), base_path.c_str());
-      return 0;
+      return fail(ErrorKind::kInputOutput,
+                  format_text("no data file: neither %s.bin nor %s0.bin can be opened for reading",
+                              base_path.c_str(), base_path.c_str()));
     }
     first_bin_number = 0;
   }
 
   const std::int64_t index_size = file_size64(index_file.c_str());
   if (index_size < 0 || index_size > 0x7FFFFFFF) {
-    error = format_text("unreadable index: %s", index_file.c_str());
+    set_error(index_size < 0 ? ErrorKind::kInputOutput : ErrorKind::kNotSupported,
+              format_text("unreadable index: %s", index_file.c_str()));
     base_path.clear();
     return 0;
   }
   if (index_size % kIndexRecordSize != 0) {
-    error = format_text("index size %" PRId64 " is not a multiple of 32", index_size);
+    set_error(ErrorKind::kInvalidData,
+              format_text("index size %" PRId64 " is not a multiple of 32", index_size));
     base_path.clear();
     return 0;
   }
   const auto count =
       static_cast<std::uint32_t>(static_cast<std::uint64_t>(index_size) / kIndexRecordSize);
   if (count > kMaxIndexRecords) {
-    error = format_text(
-        "the index holds %u records, more than the %u an archive may have "
-        "(each takes about 500 bytes of memory whenever the archive is read)",
-        count, kMaxIndexRecords);
+    set_error(ErrorKind::kNotSupported,
+              format_text("the index holds %u records, more than the %u an archive may have "
+                          "(each takes about 500 bytes of memory whenever the archive is read)",
+                          count, kMaxIndexRecords));
     base_path.clear();
     return 0;
   }
@@ -112,7 +114,7 @@ int Archive::open(const char* index_path) {
                                     static_cast<std::uint64_t>(count) * kIndexRecordSize)) {
     entries.clear();
     base_path.clear();
-    error = format_text("unreadable index: %s", index_file.c_str());
+    set_error(ErrorKind::kInputOutput, format_text("unreadable index: %s", index_file.c_str()));
     return 0;
   }
   entries.resize(count);
@@ -136,28 +138,29 @@ int Archive::load_entry(const char* key) {
 }
 
 int Archive::load_entry_into(ContentTree& tree, const char* key) {
-  if (key == nullptr) return 0;
+  if (key == nullptr) return fail(ErrorKind::kInvalidArgument, "no key given");
   requested_key.assign(key, strnlen(key, kMaxKeyLength));
-  error.clear();
+  clear_error();
   const std::optional<EntryLocation> location =
       walk_to_entry(*this, tree, entry_number_of_key(requested_key.c_str()));
   if (!location) {
-    error = format_text("no entry %lld with a payload in this archive",
-                        entry_number_of_key(requested_key.c_str()));
+    set_error(ErrorKind::kInvalidArgument,
+              format_text("no entry %lld with a payload in this archive",
+                          entry_number_of_key(requested_key.c_str())));
     return image.empty() || image_size == 0 ? 0 : 1;
   }
   image.clear();
   image_size = 0;
   model_view.clear();  // its references pointed into the image just freed
   ByteBuffer payload;
-  if (!read_entry_payload(*location, &payload, &error)) return 0;
+  if (!read_entry_payload(*location, &payload, &error, &error_kind)) return 0;
   dispatch_content(location->element, payload.data(),
                    static_cast<std::uint32_t>(location->record.size_comp));
   if (image.empty() || image_size == 0) {
     // A decoder that found the item but could not take it out said why.
     if (error.empty()) {
-      error =
-          format_text("nothing in entry %u matches %s", location->number, requested_key.c_str());
+      set_error(ErrorKind::kInvalidArgument, format_text("nothing in entry %u matches %s",
+                                                         location->number, requested_key.c_str()));
     }
     return 0;
   }

@@ -3,12 +3,15 @@
 // asks once and releases it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/content_tree.h"
+#include "archive/error_kind.h"
 #include "archive/index_entry.h"
 #include "archive/limits.h"
 #include "archive/model_view.h"
@@ -16,6 +19,10 @@
 namespace korvel {
 
 using ByteBuffer = std::vector<std::uint8_t>;
+
+// The requested item in Archive::image is followed by this many zero bytes
+// that image_size does not count.
+constexpr std::size_t kImageZeroTail = 4;
 
 class Archive {
  public:
@@ -26,7 +33,7 @@ class Archive {
   // 1 replaced, 2 unchanged (nothing written), 0 failed (nothing written).
   int replace_entry(const char* key, const char* dds_path);
   // The same replacement with the DDS file already in image (image_size
-  // bytes, then 4 zero bytes), for pictures converted in memory.
+  // bytes, then kImageZeroTail zero bytes), for pictures converted in memory.
   int replace_entry_with_image(const char* key);
   void release();
 
@@ -86,13 +93,13 @@ class Archive {
   void fail_rebuild(ByteBuffer* out_buffer, std::uint32_t* out_decoded_size,
                     std::uint32_t* out_stored_size);
 
-  std::string base_path;           // index path without its extension
+  std::string base_path;              // index path without its extension
   std::int32_t first_bin_number = 0;  // -1: one data file "%s.bin"; 0: "%s%d.bin" series
   std::uint32_t entry_count = 0;
   std::vector<IndexEntry> entries;  // host byte order
   std::uint8_t big_endian = 0;
   std::string requested_key;
-  ByteBuffer image;  // the requested item, image_size bytes then 4 zero bytes
+  ByteBuffer image;  // the requested item, image_size bytes then kImageZeroTail zero bytes
   std::uint32_t image_size = 0;
   ModelView model_view;
 
@@ -103,8 +110,23 @@ class Archive {
   // then yields every item, each exactly as its own load gives it.
   std::function<void(const std::string& output_id)> item_sink;
 
-  // Why the last open, load or replacement failed, for tools that tell the user.
+  // Why the last open, load or replacement failed, for tools that tell the
+  // user, and the kind of that failure, for code that decides by it.
   std::string error;
+  ErrorKind error_kind = ErrorKind::kNone;
+  void set_error(ErrorKind kind, std::string text) {
+    error_kind = kind;
+    error = std::move(text);
+  }
+  // set_error for the members that answer 0 on failure.
+  int fail(ErrorKind kind, std::string text) {
+    set_error(kind, std::move(text));
+    return 0;
+  }
+  void clear_error() {
+    error_kind = ErrorKind::kNone;
+    error.clear();
+  }
   // Set by a decoder whose rebuild could not produce a container that our
   // decoders read back correctly; a replacement then refuses instead of
   // writing an unreadable entry.

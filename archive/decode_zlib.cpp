@@ -43,7 +43,6 @@ constexpr std::uint64_t kLengthWordWidth = 4;
 constexpr std::uint64_t kAlignment = 128;
 // A stream holds more than a header area of 128 bytes and a length word.
 constexpr std::uint64_t kMinStreamLengthExclusive = 132;
-constexpr std::uint32_t kChunkSizeLimit = 0x10000000;
 
 // The text is the system's own; keep it as it stands.
 constexpr const char* kDecompressionWarning = "pause | echo 隐患警告：数据解压失败！";
@@ -133,7 +132,7 @@ bool read_zlib_stream_header(const ByteReader& payload, ZlibStreamHeader* header
   read.chunk_size = payload.u32_or_zero(kChunkSizeOffset);
   read.chunk_count = payload.u32_or_zero(kChunkCountOffset);
   read.total_size = payload.u32_or_zero(kTotalSizeOffset);
-  if (read.chunk_size == 0 || read.chunk_size >= kChunkSizeLimit) return false;
+  if (read.chunk_size == 0 || read.chunk_size >= kZlibChunkSizeLimit) return false;
   if (read.chunk_count != static_cast<std::uint64_t>(read.total_size) / read.chunk_size + 1) {
     return false;
   }
@@ -246,7 +245,8 @@ bool inflate_in_parallel(const ByteReader& payload, const ZlibStreamHeader& head
     }
   };
   std::vector<std::thread> helpers;
-  const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+  const unsigned cores =
+      std::max(1u, std::min(kMaxZlibThreads, std::thread::hardware_concurrency()));
   for (unsigned t = 1; t < cores; ++t) helpers.emplace_back(inflate_chunks);
   inflate_chunks();
   for (std::thread& helper : helpers) helper.join();
@@ -303,7 +303,8 @@ std::vector<int> compress_into_slots(const std::uint8_t* data, std::uint32_t siz
       std::memcpy(slots + i * room, &length, kLengthWordWidth);
     }
   };
-  const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+  const unsigned cores =
+      std::max(1u, std::min(kMaxZlibThreads, std::thread::hardware_concurrency()));
   std::vector<std::thread> helpers;
   if (size >= kParallelMinimum) {
     for (unsigned t = 1; t < cores; ++t) helpers.emplace_back(work);
@@ -317,7 +318,7 @@ std::vector<int> compress_into_slots(const std::uint8_t* data, std::uint32_t siz
 
 bool deflate_zlib_stream(const std::uint8_t* data, std::uint32_t size, std::uint32_t chunk_size,
                          std::uint8_t big_endian, ByteBuffer* stream, std::uint32_t* stream_size) {
-  if (chunk_size == 0 || chunk_size >= kChunkSizeLimit) return false;
+  if (chunk_size == 0 || chunk_size >= kZlibChunkSizeLimit) return false;
   if (size > kMaxDecodedStreamLength) return false;
   // The count recognition demands: a size that is a multiple of chunk_size
   // gets a last chunk that decodes to nothing.

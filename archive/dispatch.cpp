@@ -51,14 +51,17 @@ bool Archive::claim_bytes(std::uint64_t count) {
   return true;
 }
 
-void Archive::return_bytes(std::uint64_t count) { bytes_in_flight_ -= count; }
+void Archive::return_bytes(std::uint64_t count) {
+  bytes_in_flight_ -= count;
+}
 
 bool Archive::claim_content_nodes(std::uint64_t count) {
   if (count > max_content_nodes || content_nodes_ > max_content_nodes - count) {
     if (error.empty()) {
-      error = format_text("the entry holds more than %" PRIu64
-                          " items; what lies past that is shown as unknown",
-                          max_content_nodes);
+      set_error(ErrorKind::kNotSupported,
+                format_text("the entry holds more than %" PRIu64
+                            " items; what lies past that is shown as unknown",
+                            max_content_nodes));
     }
     return false;
   }
@@ -81,8 +84,8 @@ void Archive::dispatch_content(ContentNode* parent, const std::uint8_t* payload,
   // rather than letting a crafted archive exhaust the stack.
   if (dispatch_depth_ < kMaxContainerDepth) {
     DepthGuard guard(dispatch_depth_);
-    using Decoder = int (Archive::*)(ContentNode*, const std::uint8_t*, std::uint32_t,
-                                     ByteBuffer*, std::uint32_t*, std::uint32_t*);
+    using Decoder = int (Archive::*)(ContentNode*, const std::uint8_t*, std::uint32_t, ByteBuffer*,
+                                     std::uint32_t*, std::uint32_t*);
     static constexpr Decoder kDecoders[] = {&Archive::decode_pack, &Archive::decode_zlib,
                                             &Archive::decode_g1t, &Archive::decode_g1m};
     for (Decoder decoder : kDecoders) {

@@ -54,15 +54,20 @@ std::optional<EntryLocation> walk_to_entry(const Archive& archive, ContentTree& 
   return found;
 }
 
-bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std::string* error) {
+bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std::string* error,
+                        ErrorKind* kind) {
+  ErrorKind unused_kind = ErrorKind::kNone;
+  if (kind == nullptr) kind = &unused_kind;
   const IndexEntry& record = location.record;
   if (record.size_comp > kMaxPayloadLength) {
+    *kind = ErrorKind::kNotSupported;
     *error = format_text("entry %u: stored size %" PRIu64 " is beyond the 4 GiB a payload may have",
                          location.number, record.size_comp);
     return false;
   }
   const std::int64_t file_size = file_size64(location.data_file.c_str());
   if (file_size < 0) {
+    *kind = ErrorKind::kInputOutput;
     *error = format_text(is_special_file(location.data_file.c_str())
                              ? "entry %u: data file %s is not a regular file"
                              : "entry %u: data file %s cannot be opened",
@@ -72,6 +77,7 @@ bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std:
   // Checked before allocating, so a lying index cannot ask for gigabytes.
   if (record.offset > static_cast<std::uint64_t>(file_size) ||
       record.size_comp > static_cast<std::uint64_t>(file_size) - record.offset) {
+    *kind = ErrorKind::kInvalidData;
     *error = format_text("entry %u: %" PRIu64 " bytes at offset %" PRIu64
                          " lie beyond the end of %s (%" PRId64 " bytes)",
                          location.number, record.size_comp, record.offset,
@@ -89,6 +95,7 @@ bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std:
     got += static_cast<std::uint64_t>(n);
   }
   if (got != length) {
+    *kind = ErrorKind::kInputOutput;
     *error = format_text("entry %u: read %" PRIu64 " of %u bytes from %s", location.number, got,
                          length, location.data_file.c_str());
     payload->clear();

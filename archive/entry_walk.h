@@ -47,9 +47,10 @@ void for_each_entry(const Archive& archive, ContentTree& tree, Visitor visit,
                     std::uint32_t listed_at_most = UINT32_MAX);
 
 // Reads an entry's stored bytes into a buffer with the decoders' slack. False
-// (with a reason) when the data file is missing or shorter than the record
-// says: nothing undefined is ever dispatched.
-bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std::string* error);
+// (with a reason, and its kind when kind is given) when the data file is
+// missing or shorter than the record says: nothing undefined is ever dispatched.
+bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std::string* error,
+                        ErrorKind* kind = nullptr);
 
 namespace detail {
 // Appends the root element, then the element of entry i; used by the walks.

@@ -19,6 +19,19 @@ constexpr std::uint64_t kMaxDeflateExpansion = 1032;
 // entries are far smaller, so a larger claim is taken as malformed.
 constexpr std::uint64_t kMaxDecodedStreamLength = 0x40000000;
 
+// A zlib chunk stream whose chunk_size reaches this (256 MiB) is not one:
+// real chunks are tens of KiB, and every chunk is inflated into a buffer of
+// chunk_size bytes.
+constexpr std::uint32_t kZlibChunkSizeLimit = 0x10000000;
+
+// Threads that inflate or compress the chunks of one large zlib stream. The
+// work is memory-bound, and more threads than this only add contention.
+constexpr unsigned kMaxZlibThreads = 8;
+
+// The end of a data file that a replacement may append up to: offsets and
+// sizes are stored in 32 bits in the index.
+constexpr std::uint64_t kMaxDataFileEnd = 0xFFFFFFFFull;
+
 // Every payload handed to a decoder has this much room after its end. We keep
 // it zero-filled so that nothing undefined ever shows, but our decoders never
 // rely on it: they read through ByteReader, bounded by the payload length.

@@ -11,12 +11,10 @@
 #include "archive/format_text.h"
 #include "archive/limits.h"
 #include "archive/write_access.h"
+#include "file_layouts/dds_file.h"
 
 namespace korvel {
 namespace {
-
-constexpr std::uint32_t kDdsHeaderSize = 128;
-constexpr std::uint64_t kMaxDataFileEnd = 0xFFFFFFFFull;  // offsets and sizes are stored in 32 bits
 
 // What the decoders recognised, level by level: names, numbers and output ids.
 // Textures after the requested one are left out, because extracting a texture
@@ -62,11 +60,12 @@ bool rebuilt_payload_reads_back(const Archive& archive, const EntryLocation& loc
     *error = "the rebuilt entry does not read back with the structure it had";
     return false;
   }
-  const std::uint32_t pixels = archive.image_size - kDdsHeaderSize;
-  if (checker.image_size < kDdsHeaderSize || checker.image_size - kDdsHeaderSize != pixels ||
+  const std::uint64_t pixels = archive.image_size - kDdsFileHeaderSize;
+  if (checker.image_size < kDdsFileHeaderSize ||
+      checker.image_size - kDdsFileHeaderSize != pixels ||
       checker.image.size() < checker.image_size ||
-      std::memcmp(checker.image.data() + kDdsHeaderSize, archive.image.data() + kDdsHeaderSize,
-                  pixels) != 0) {
+      std::memcmp(checker.image.data() + kDdsFileHeaderSize,
+                  archive.image.data() + kDdsFileHeaderSize, pixels) != 0) {
     *error = format_text("no texture %s in the rebuilt entry holds the new pixels",
                          archive.requested_key.c_str());
     return false;
@@ -77,43 +76,38 @@ bool rebuilt_payload_reads_back(const Archive& archive, const EntryLocation& loc
 }  // namespace
 
 int Archive::replace_entry(const char* key, const char* dds_path) {
-  error.clear();
+  clear_error();
   rebuild_failed = false;
   if (key == nullptr || dds_path == nullptr) {
-    error = "no key or no DDS file given";
-    return 0;
+    return fail(ErrorKind::kInvalidArgument, "no key or no DDS file given");
   }
   if (is_special_file(dds_path)) {
-    error = format_text("%s is not a regular file", dds_path);
-    return 0;
+    return fail(ErrorKind::kInvalidArgument, format_text("%s is not a regular file", dds_path));
   }
   const std::int32_t dds_size = read_file_part(dds_path, nullptr, 0, 0);
   const std::int64_t dds_size64 = file_size64(dds_path);
-  if (dds_size <= 0 || dds_size64 != dds_size) {
-    error = dds_size < 0 ? format_text("cannot read %s", dds_path)
-                         : format_text("%s is empty or too large", dds_path);
-    return 0;
+  if (dds_size < 0) return fail(ErrorKind::kInputOutput, format_text("cannot read %s", dds_path));
+  if (dds_size == 0 || dds_size64 != dds_size) {
+    return fail(dds_size == 0 ? ErrorKind::kInvalidData : ErrorKind::kNotSupported,
+                format_text("%s is empty or too large", dds_path));
   }
-  image.assign(static_cast<std::size_t>(dds_size) + 4, 0);
+  image.assign(static_cast<std::size_t>(dds_size) + kImageZeroTail, 0);
   image_size = static_cast<std::uint32_t>(dds_size);
   if (read_file_part(dds_path, image.data(), 0, image_size) != dds_size) {
-    error = format_text("cannot read %s", dds_path);
-    return 0;
+    return fail(ErrorKind::kInputOutput, format_text("cannot read %s", dds_path));
   }
-  if (image_size < kDdsHeaderSize || std::memcmp(image.data(), "DDS ", 4) != 0) {
-    error = format_text("%s is not a DDS file", dds_path);
-    return 0;
+  if (image_size < kDdsFileHeaderSize || !has_dds_magic(image.data(), image_size)) {
+    return fail(ErrorKind::kInvalidData, format_text("%s is not a DDS file", dds_path));
   }
   return replace_entry_with_image(key);
 }
 
 int Archive::replace_entry_with_image(const char* key) {
-  error.clear();
+  clear_error();
   rebuild_failed = false;
-  if (key == nullptr || image_size < kDdsHeaderSize || image.size() < image_size ||
-      std::memcmp(image.data(), "DDS ", 4) != 0) {
-    error = "no key, or no DDS file to put in place";
-    return 0;
+  if (key == nullptr || image_size < kDdsFileHeaderSize || image.size() < image_size ||
+      !has_dds_magic(image.data(), image_size)) {
+    return fail(ErrorKind::kInvalidArgument, "no key, or no DDS file to put in place");
   }
 
   requested_key.assign(key, strnlen(key, kMaxKeyLength));
@@ -126,8 +120,8 @@ int Archive::replace_entry_with_image(const char* key) {
   const std::string first_data_file = data_file_name(base_path, first_bin_number, first_bin_number);
   const FileLock lock(first_data_file.c_str());
   if (!lock.held()) {
-    error = format_text("cannot lock %s for the replacement", first_data_file.c_str());
-    return 0;
+    return fail(ErrorKind::kInputOutput,
+                format_text("cannot lock %s for the replacement", first_data_file.c_str()));
   }
   if (open(index_file.c_str()) != 1) return 0;
 
@@ -135,26 +129,26 @@ int Archive::replace_entry_with_image(const char* key) {
   const std::optional<EntryLocation> location =
       walk_to_entry(*this, tree, entry_number_of_key(requested_key.c_str()));
   if (!location) {
-    error = format_text("no entry %lld with a payload in this archive",
-                        entry_number_of_key(requested_key.c_str()));
-    return 0;
+    return fail(ErrorKind::kInvalidArgument,
+                format_text("no entry %lld with a payload in this archive",
+                            entry_number_of_key(requested_key.c_str())));
   }
   // In a series, an entry after the first whose offset is 0 begins its data
   // file: any other offset would move it, and every later entry, into the
   // previous file.
   if (first_bin_number != -1 && location->number != 0 && location->record.offset == 0) {
-    error = format_text(
-        "entry %u begins data file %s; moving it would shift every later entry "
-        "into the previous file",
-        location->number, location->data_file.c_str());
-    return 0;
+    return fail(ErrorKind::kNotSupported,
+                format_text("entry %u begins data file %s; moving it would shift every later "
+                            "entry into the previous file",
+                            location->number, location->data_file.c_str()));
   }
   // Archives open for reading only; one that may not be written is refused here.
-  error = read_only_reason({format_text("%s.idx", base_path.c_str()), location->data_file});
-  if (!error.empty()) return 0;
+  std::string read_only =
+      read_only_reason({format_text("%s.idx", base_path.c_str()), location->data_file});
+  if (!read_only.empty()) return fail(ErrorKind::kInputOutput, std::move(read_only));
 
   ByteBuffer payload;
-  if (!read_entry_payload(*location, &payload, &error)) return 0;
+  if (!read_entry_payload(*location, &payload, &error, &error_kind)) return 0;
   const auto stored_length = static_cast<std::uint32_t>(location->record.size_comp);
 
   ByteBuffer rebuilt;
@@ -163,7 +157,9 @@ int Archive::replace_entry_with_image(const char* key) {
   dispatch_content(location->element, payload.data(), stored_length, &rebuilt, &rebuilt_decoded,
                    &rebuilt_stored);
   if (rebuild_failed || rebuilt.size() < rebuilt_stored) {
-    if (error.empty()) error = "the entry could not be rebuilt around the new texture";
+    if (error.empty()) {
+      set_error(ErrorKind::kNotSupported, "the entry could not be rebuilt around the new texture");
+    }
     return 0;
   }
   // Unchanged means the same bytes: lengths and content, not a checksum alone.
@@ -174,18 +170,19 @@ int Archive::replace_entry_with_image(const char* key) {
   payload = ByteBuffer();
   if (!rebuilt_payload_reads_back(*this, *location, location->element, rebuilt, rebuilt_stored,
                                   &error)) {
+    error_kind = ErrorKind::kNotSupported;
     return 0;
   }
 
   const std::int64_t former_size = file_size64(location->data_file.c_str());
   if (former_size < 0) {
-    error = format_text("cannot open %s", location->data_file.c_str());
-    return 0;
+    return fail(ErrorKind::kInputOutput,
+                format_text("cannot open %s", location->data_file.c_str()));
   }
   if (static_cast<std::uint64_t>(former_size) + rebuilt_stored > kMaxDataFileEnd) {
-    error = format_text("%s would pass 4 GiB; offsets beyond that cannot be stored",
-                        location->data_file.c_str());
-    return 0;
+    return fail(ErrorKind::kNotSupported,
+                format_text("%s would pass 4 GiB; offsets beyond that cannot be stored",
+                            location->data_file.c_str()));
   }
 
   // The new index, in the archive's byte order.
@@ -206,6 +203,7 @@ int Archive::replace_entry_with_image(const char* key) {
           (big_endian == 1)) {
     // Say which number decides it, so the user can see why.
     const std::uint64_t first_decoded = swapped_record(records[0], big_endian).size_uncomp;
+    error_kind = ErrorKind::kNotSupported;
     error = big_endian == 0
                 ? format_text("with the new texture entry 0 would decode to %" PRIu64
                               " bytes, more than %s holds (%" PRId64
@@ -236,17 +234,16 @@ int Archive::replace_entry_with_image(const char* key) {
       grown_size != former_size + static_cast<std::int64_t>(rebuilt_stored) ||
       sync_file(location->data_file.c_str()) != 1) {
     undo_append();
-    error =
-        format_text("appending %u bytes to %s failed", rebuilt_stored, location->data_file.c_str());
-    return 0;
+    return fail(ErrorKind::kInputOutput, format_text("appending %u bytes to %s failed",
+                                                     rebuilt_stored, location->data_file.c_str()));
   }
 
   std::string write_error;
   if (replace_file_atomically(index_file.c_str(), records.data(), records.size() * kIndexRecordSize,
                               &write_error) != 1) {
     undo_append();
-    error = format_text("%s; the archive is as it was", write_error.c_str());
-    return 0;
+    return fail(ErrorKind::kInputOutput,
+                format_text("%s; the archive is as it was", write_error.c_str()));
   }
   entries[location->number].offset = static_cast<std::uint64_t>(former_size);
   entries[location->number].size_uncomp = rebuilt_decoded;

@@ -10,9 +10,6 @@
 namespace korvel {
 namespace {
 
-// The copy is followed by this many zero bytes that image_size does not count.
-constexpr std::size_t kImageZeroTail = 4;
-
 bool is_g1m(const ByteReader& reader) {
   if (!reader.bytes_equal(g1m::kMagicOffset, g1m::kMagicLittle, 4) &&
       !reader.bytes_equal(g1m::kMagicOffset, g1m::kMagicBig, 4)) {
@@ -56,7 +53,7 @@ int Archive::decode_g1m(ContentNode* parent, const std::uint8_t* payload, std::u
   image_size = length;
   walk_g1m_copy(image.data(), image_size, big_endian, &model_view);
   if (item_sink) {
-    error.clear();
+    clear_error();
     item_sink(output_id);
   }
   return 1;

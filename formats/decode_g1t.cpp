@@ -74,16 +74,16 @@ constexpr const char* kUnknownFormatMessage = "pause | 隐患警告：未知的�
 
 struct PixelFormat {
   const DdsTemplate* dds_template;
-  d3d9::DdsLayout layout;
+  DdsLayout layout;
   bool uncompressed;  // 32-bit words, byte-reversed in big-endian "G1TG" containers
 };
 
 // nullptr for a code we cannot describe in a DDS header.
 const PixelFormat* pixel_format_of(std::uint8_t code) {
-  static const PixelFormat kArgb{&kDdsTemplateA8R8G8B8, d3d9::kLayoutA8R8G8B8, true};
-  static const PixelFormat kDxt1{&kDdsTemplateDxt1, d3d9::kLayoutDxt1, false};
-  static const PixelFormat kDxt3{&kDdsTemplateDxt3, d3d9::kLayoutDxt3, false};
-  static const PixelFormat kDxt5{&kDdsTemplateDxt5, d3d9::kLayoutDxt5, false};
+  static const PixelFormat kArgb{&kDdsTemplateA8R8G8B8, kLayoutA8R8G8B8, true};
+  static const PixelFormat kDxt1{&kDdsTemplateDxt1, kLayoutDxt1, false};
+  static const PixelFormat kDxt3{&kDdsTemplateDxt3, kLayoutDxt3, false};
+  static const PixelFormat kDxt5{&kDdsTemplateDxt5, kLayoutDxt5, false};
   switch (code) {
     case 0:
     case 1:
@@ -240,7 +240,8 @@ bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContai
                      std::uint32_t i, const std::string& output_id) {
   std::uint64_t begin = 0, end = 0;
   if (!container.extent_inside(i, reader.size(), &begin, &end) || end - begin < kRecordSize) {
-    archive.error = format_text("texture %s lies outside its container", output_id.c_str());
+    archive.set_error(ErrorKind::kInvalidData,
+                      format_text("texture %s lies outside its container", output_id.c_str()));
     return false;
   }
   const std::uint8_t mip_byte = reader.u8_or_zero(begin + kMipByteOffset);
@@ -253,8 +254,9 @@ bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContai
   const PixelFormat* format = pixel_format_of(format_code);
   if (format == nullptr) {
     show_console_message(kUnknownFormatMessage);
-    archive.error =
-        format_text("texture %s has the unknown format code %u", output_id.c_str(), format_code);
+    archive.set_error(
+        ErrorKind::kNotSupported,
+        format_text("texture %s has the unknown format code %u", output_id.c_str(), format_code));
     return false;
   }
   DdsTemplate header = *format->dds_template;
@@ -268,14 +270,14 @@ bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContai
   header.header.dwMipMapCount = claimed <= held ? claimed : held;
 
   // pixel_length < 4 GiB - 256, so the sizes below fit 32 bits.
-  archive.image.assign(d3d9::kDdsFileHeaderSize + pixel_length + 4, 0);
+  archive.image.assign(kDdsFileHeaderSize + pixel_length + kImageZeroTail, 0);
   std::memcpy(archive.image.data(), &header, sizeof header);
-  std::uint8_t* pixels = archive.image.data() + d3d9::kDdsFileHeaderSize;
+  std::uint8_t* pixels = archive.image.data() + kDdsFileHeaderSize;
   std::memcpy(pixels, reader.data() + pixels_begin, pixel_length);
   if (format->uncompressed && container.magic_is_g1tg && archive.big_endian == 1) {
     reverse_words(pixels, pixel_length);
   }
-  archive.image_size = static_cast<std::uint32_t>(d3d9::kDdsFileHeaderSize + pixel_length);
+  archive.image_size = static_cast<std::uint32_t>(kDdsFileHeaderSize + pixel_length);
   return true;
 }
 
@@ -287,7 +289,7 @@ void list_and_extract(Archive& archive, ContentNode* parent, const ByteReader& r
       archive.model_view.clear();  // its references point into the image
       archive.image.clear();
       archive.image_size = 0;
-      archive.error.clear();
+      archive.clear_error();
       const std::string output_id = attribute_value(node, vocab::kOutputId);
       extract_texture(archive, reader, container, i, output_id);
       archive.item_sink(output_id);
@@ -325,42 +327,45 @@ bool is_power_of_two(std::uint32_t value) {
 bool check_replacement(Archive& archive, const PixelFormat& slot, std::uint8_t slot_format_code,
                        Replacement* out) {
   const std::uint64_t size = replacement_file_size(archive);
-  if (size < d3d9::kDdsFileHeaderSize) {
-    archive.error = "the DDS file is shorter than its 128-byte header";
+  if (size < kDdsFileHeaderSize) {
+    archive.set_error(ErrorKind::kInvalidData, "the DDS file is shorter than its 128-byte header");
     return false;
   }
-  d3d9::DdsFileHeader file;
+  DdsFileHeader file;
   std::memcpy(&file, archive.image.data(), sizeof file);
-  const d3d9::DdsHeader& header = file.header;
-  const d3d9::DdsPixelFormat& given = header.ddspf;
-  const d3d9::DdsPixelFormat& wanted = slot.dds_template->header.ddspf;
+  const DdsHeader& header = file.header;
+  const DdsPixelFormat& given = header.ddspf;
+  const DdsPixelFormat& wanted = slot.dds_template->header.ddspf;
   const bool same_layout =
       slot.uncompressed
-          ? (given.dwFlags & d3d9::kDdpfRgb) != 0 && given.dwRGBBitCount == 32 &&
+          ? (given.dwFlags & kDdpfRgb) != 0 && given.dwRGBBitCount == 32 &&
                 given.dwRBitMask == wanted.dwRBitMask && given.dwGBitMask == wanted.dwGBitMask &&
                 given.dwBBitMask == wanted.dwBBitMask && given.dwABitMask == wanted.dwABitMask
-          : (given.dwFlags & d3d9::kDdpfFourCc) != 0 && given.dwFourCC == wanted.dwFourCC;
+          : (given.dwFlags & kDdpfFourCc) != 0 && given.dwFourCC == wanted.dwFourCC;
   if (!same_layout) {
-    archive.error = format_text("the DDS file's pixel format differs from texture %s's (code %u)",
-                                archive.requested_key.c_str(), slot_format_code);
+    archive.set_error(ErrorKind::kInvalidArgument,
+                      format_text("the DDS file's pixel format differs from texture %s's (code %u)",
+                                  archive.requested_key.c_str(), slot_format_code));
     return false;
   }
   const std::uint32_t width = header.dwWidth;
   const std::uint32_t height = header.dwHeight;
   if (width > kMaxDdsSideForDims || height > kMaxDdsSideForDims || !is_power_of_two(width) ||
       !is_power_of_two(height)) {
-    archive.error =
+    archive.set_error(
+        ErrorKind::kInvalidArgument,
         format_text("the DDS file is %ux%u; a texture's sides are powers of two from 1 to 32768",
-                    width, height);
+                    width, height));
     return false;
   }
   // A count of 0 is the DDS way of saying there is one level.
   const std::uint32_t declared = header.dwMipMapCount > 0 ? header.dwMipMapCount : 1;
   const std::uint32_t chain = slot.layout.levels_held(width, height, UINT64_MAX);
   if (declared > chain || declared > kMaxMipCountInRecord) {
-    archive.error =
+    archive.set_error(
+        ErrorKind::kInvalidArgument,
         format_text("the DDS file declares %u mip levels; a %ux%u texture has at most %u", declared,
-                    width, height, chain < kMaxMipCountInRecord ? chain : kMaxMipCountInRecord);
+                    width, height, chain < kMaxMipCountInRecord ? chain : kMaxMipCountInRecord));
     return false;
   }
   std::uint64_t needed = 0;
@@ -369,12 +374,13 @@ bool check_replacement(Archive& archive, const PixelFormat& slot, std::uint8_t s
     w = w > 1 ? w / 2 : 1;
     h = h > 1 ? h / 2 : 1;
   }
-  const std::uint64_t held = size - d3d9::kDdsFileHeaderSize;
+  const std::uint64_t held = size - kDdsFileHeaderSize;
   if (held < needed) {
-    archive.error = format_text(
-        "the DDS file holds %llu bytes of pixels; its %ux%u header with %u mip levels needs %llu",
-        static_cast<unsigned long long>(held), width, height, declared,
-        static_cast<unsigned long long>(needed));
+    archive.set_error(ErrorKind::kInvalidData,
+                      format_text("the DDS file holds %llu bytes of pixels; its %ux%u header with "
+                                  "%u mip levels needs %llu",
+                                  static_cast<unsigned long long>(held), width, height, declared,
+                                  static_cast<unsigned long long>(needed)));
     return false;
   }
   out->dims =
@@ -384,7 +390,7 @@ bool check_replacement(Archive& archive, const PixelFormat& slot, std::uint8_t s
   out->pixel_length = needed;
   // Bytes after the last declared level are no texture's: they are dropped,
   // and the read-back compares what was stored.
-  archive.image_size = static_cast<std::uint32_t>(d3d9::kDdsFileHeaderSize + needed);
+  archive.image_size = static_cast<std::uint32_t>(kDdsFileHeaderSize + needed);
   return true;
 }
 
@@ -421,8 +427,9 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
     std::uint64_t begin = 0, end = 0;
     container.extent(static_cast<std::uint32_t>(target), &begin, &end);
     if (end - begin < kRecordSize) {
-      archive.error =
-          format_text("texture %s is too short to hold its record", archive.requested_key.c_str());
+      archive.set_error(
+          ErrorKind::kInvalidData,
+          format_text("texture %s is too short to hold its record", archive.requested_key.c_str()));
       return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
     }
     const std::uint8_t format_code = reader.u8_or_zero(begin + kFormatOffset);
@@ -431,9 +438,10 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
     // nothing written, rather than written blind.
     const PixelFormat* slot_format = pixel_format_of(format_code);
     if (slot_format == nullptr) {
-      archive.error =
+      archive.set_error(
+          ErrorKind::kNotSupported,
           format_text("texture %s has the unknown format code %u; it cannot be replaced",
-                      archive.requested_key.c_str(), format_code);
+                      archive.requested_key.c_str(), format_code));
       return archive.fail_rebuild(out_buffer, out_decoded_size, out_stored_size);
     }
     if (!check_replacement(archive, *slot_format, format_code, &replacement)) {
@@ -489,8 +497,7 @@ void rebuild(Archive& archive, ContentNode* parent, const ByteReader& reader,
       position += kExtensionSize;
     }
     std::uint8_t* pixels = rebuilt.data() + position;
-    writer.write_bytes(position, archive.image.data() + d3d9::kDdsFileHeaderSize,
-                       replacement_length);
+    writer.write_bytes(position, archive.image.data() + kDdsFileHeaderSize, replacement_length);
     // The same condition as extraction, so that extracting a texture and
     // putting it back leaves the container as it was.
     if (is_uncompressed_format(record[kFormatOffset]) && container.magic_is_g1tg &&

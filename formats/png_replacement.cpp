@@ -6,7 +6,7 @@
 #include "archive/content_tree.h"
 #include "archive/file_io.h"
 #include "archive/format_text.h"
-#include "platform/d3d9/dds_header.h"
+#include "file_layouts/dds_file.h"
 #include "platform/d3d9/png_decode.h"
 #include "platform/d3d9/texture_encode.h"
 
@@ -47,8 +47,8 @@ bool load_stored_texture(const std::string& index_path, const std::string& key,
     return false;
   }
   const bool loaded = archive.load_entry(key.c_str()) == 1;
-  const bool is_texture = loaded && archive.image_size >= d3d9::kDdsFileHeaderSize &&
-                          std::memcmp(archive.image.data(), "DDS ", 4) == 0;
+  const bool is_texture = loaded && archive.image_size >= kDdsFileHeaderSize &&
+                          has_dds_magic(archive.image.data(), archive.image_size);
   if (is_texture) {
     dds->assign(archive.image.begin(), archive.image.begin() + archive.image_size);
   } else {
@@ -60,21 +60,21 @@ bool load_stored_texture(const std::string& index_path, const std::string& key,
 }
 
 std::uint32_t stored_mip_levels(const std::uint8_t* dds, std::size_t size) {
-  if (size < d3d9::kDdsFileHeaderSize) return 1;
-  d3d9::DdsFileHeader header;
+  if (size < kDdsFileHeaderSize) return 1;
+  DdsFileHeader header;
   std::memcpy(&header, dds, sizeof header);
   d3d9::TextureFormat format{};
   if (!d3d9::texture_format_of(header, &format)) return 1;
-  const d3d9::DdsLayout layout = format == d3d9::TextureFormat::kDxt1   ? d3d9::kLayoutDxt1
-                                 : format == d3d9::TextureFormat::kDxt3 ? d3d9::kLayoutDxt3
-                                 : format == d3d9::TextureFormat::kDxt5 ? d3d9::kLayoutDxt5
-                                                                        : d3d9::kLayoutA8R8G8B8;
+  const DdsLayout layout = format == d3d9::TextureFormat::kDxt1   ? kLayoutDxt1
+                           : format == d3d9::TextureFormat::kDxt3 ? kLayoutDxt3
+                           : format == d3d9::TextureFormat::kDxt5 ? kLayoutDxt5
+                                                                  : kLayoutA8R8G8B8;
   // The header's count comes from a mip byte whose nibbles were exchanged
   // whole, so a stray low nibble can make it far larger than the levels
   // stored; the bytes decide then.
   std::uint32_t levels = header.header.dwMipMapCount > 0 ? header.header.dwMipMapCount : 1;
-  const std::uint32_t held = layout.levels_held(header.header.dwWidth, header.header.dwHeight,
-                                                size - d3d9::kDdsFileHeaderSize);
+  const std::uint32_t held =
+      layout.levels_held(header.header.dwWidth, header.header.dwHeight, size - kDdsFileHeaderSize);
   if (levels > held) levels = held;
   if (levels > kMaxMipLevels) levels = kMaxMipLevels;
   return levels > 0 ? levels : 1;
@@ -83,11 +83,11 @@ std::uint32_t stored_mip_levels(const std::uint8_t* dds, std::size_t size) {
 bool dds_from_png(const std::vector<std::uint8_t>& stored_dds, const std::uint8_t* png,
                   std::size_t png_size, std::vector<std::uint8_t>* dds, std::string* error) {
   dds->clear();
-  if (stored_dds.size() < d3d9::kDdsFileHeaderSize) {
+  if (stored_dds.size() < kDdsFileHeaderSize) {
     *error = "the stored texture has no DDS header";
     return false;
   }
-  d3d9::DdsFileHeader header;
+  DdsFileHeader header;
   std::memcpy(&header, stored_dds.data(), sizeof header);
   d3d9::TextureFormat format{};
   if (!d3d9::texture_format_of(header, &format)) {
@@ -132,7 +132,7 @@ int replace_texture_with_png(const std::string& index_path, const std::string& k
   }
   archive.image_size = static_cast<std::uint32_t>(dds.size());
   archive.image = std::move(dds);
-  archive.image.resize(archive.image.size() + 4, 0);
+  archive.image.resize(archive.image.size() + kImageZeroTail, 0);
   const int result = archive.replace_entry_with_image(key.c_str());
   if (result == 0) *error = archive.error.empty() ? "the replacement was refused" : archive.error;
   archive.release();

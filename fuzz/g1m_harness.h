@@ -23,7 +23,8 @@ inline bool model_view_within_image(const Archive& archive) {
   if (archive.image.empty()) {
     return view.vb_section == nullptr && view.ib_section == nullptr && view.sm_section == nullptr;
   }
-  if (archive.image.size() != static_cast<std::size_t>(archive.image_size) + 4) return false;
+  if (archive.image.size() != static_cast<std::size_t>(archive.image_size) + kImageZeroTail)
+    return false;
   for (std::size_t i = archive.image_size; i < archive.image.size(); ++i) {
     if (archive.image[i] != 0) return false;
   }

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "file_layouts/dds_file.h"
 #include "formats/png_replacement.h"
 #include "platform/d3d9/dds_decode.h"
-#include "platform/d3d9/dds_header.h"
 #include "platform/d3d9/png_decode.h"
 #include "platform/d3d9/texture_encode.h"
 
@@ -35,7 +35,7 @@ inline std::vector<std::uint8_t> stored_texture(int format, std::uint32_t width,
   using namespace d3d9;
   DdsFileHeader header{};
   header.magic = kDdsMagic;
-  header.header.dwSize = kDdsHeaderSize;
+  header.header.dwSize = kDdsHeaderStructSize;
   header.header.dwFlags = kDdsdCaps | kDdsdHeight | kDdsdWidth | kDdsdPixelFormat;
   header.header.dwWidth = width;
   header.header.dwHeight = height;

@@ -17,9 +17,9 @@
 
 #include "archive/archive.h"
 #include "archive/console_message.h"
+#include "file_layouts/dds_file.h"
 #include "formats/png_replacement.h"
 #include "fuzz/scratch_dir.h"
-#include "platform/d3d9/dds_header.h"
 #include "tools/forge/archive_writer.h"
 
 namespace korvel::fuzz {
@@ -37,7 +37,7 @@ inline std::vector<std::uint8_t> load_texture(const std::string& index, const st
   Archive archive;
   std::vector<std::uint8_t> dds;
   if (archive.open(index.c_str()) == 1 && archive.load_entry(key.c_str()) == 1 &&
-      archive.image_size >= d3d9::kDdsFileHeaderSize &&
+      archive.image_size >= kDdsFileHeaderSize &&
       std::memcmp(archive.image.data(), "DDS ", 4) == 0) {
     dds.assign(archive.image.begin(), archive.image.begin() + archive.image_size);
   }
@@ -52,7 +52,7 @@ inline std::vector<std::uint8_t> load_texture(const std::string& index, const st
 inline bool reads_back_as(const std::vector<std::uint8_t>& back,
                           const std::vector<std::uint8_t>& texture) {
   constexpr std::size_t kMipCountAt = 28;
-  if (back.size() < d3d9::kDdsFileHeaderSize || back.size() > texture.size()) return false;
+  if (back.size() < kDdsFileHeaderSize || back.size() > texture.size()) return false;
   if (std::memcmp(back.data(), texture.data(), kMipCountAt) != 0 ||
       std::memcmp(back.data() + kMipCountAt + 4, texture.data() + kMipCountAt + 4,
                   back.size() - kMipCountAt - 4) != 0) {
@@ -86,7 +86,7 @@ inline bool run_replace_input(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::uint8_t> stored = load_texture(index, key);
   if (stored.empty()) return true;
   std::vector<std::uint8_t> texture = stored;
-  for (std::size_t i = d3d9::kDdsFileHeaderSize; i < texture.size(); ++i) texture[i] ^= 0xFF;
+  for (std::size_t i = kDdsFileHeaderSize; i < texture.size(); ++i) texture[i] ^= 0xFF;
   if (control & 0x40) {  // the same pixel bytes declared as a texture twice as wide
     std::uint32_t width = 0;
     std::memcpy(&width, texture.data() + 16, 4);

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang-format
   zlib1g-dev librapidxml-dev libgumbo-dev libcpp-httplib-dev nlohmann-json3-dev
   libpng-dev libsquish-dev libdeflate-dev libtinygltf-dev
   libgtest-dev libgmock-dev libbenchmark-dev

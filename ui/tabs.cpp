@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/win/win_types.h"
 #include "ui/dom_element.h"
 #include "ui/shared_wide_string.h"
 
@@ -18,12 +19,6 @@ constexpr char kPanelByName[] = ":root>[name=\"%S\"]";
 constexpr char kExpandedPanel[] = ":root>[name]:expanded";
 constexpr char kCurrentTab[] = ":root>.strip>[panel]:current";
 constexpr char16_t kTabByPanel[] = u":root>.strip>[panel=%s]";
-
-constexpr engine::UINT kVkTab = 9;
-constexpr engine::UINT kVkEnd = 35;
-constexpr engine::UINT kVkHome = 36;
-constexpr engine::UINT kVkLeft = 37;
-constexpr engine::UINT kVkRight = 39;
 
 // The one instance every tabs element shares.
 tabs tabs_instance;
@@ -132,16 +127,16 @@ bool tabs::key_event(HELEMENT he, HELEMENT /*target*/, engine::UINT code, engine
   const dom::element root(he);
   const dom::element current(root.find_first(kCurrentTab));
   switch (key_code) {
-    case kVkTab:
+    case win::VK_TAB:
       if ((keyboard_state & engine::CONTROL_KEY_PRESSED) == 0) return false;
       return select_tab_by(he, current, (keyboard_state & engine::SHIFT_KEY_PRESSED) != 0 ? -1 : 1);
-    case kVkEnd:
+    case win::VK_END:
       return current.is_focused() && select_tab_by(he, current, 2);
-    case kVkHome:
+    case win::VK_HOME:
       return current.is_focused() && select_tab_by(he, current, -2);
-    case kVkLeft:
+    case win::VK_LEFT:
       return current.is_focused() && select_tab_by(he, current, -1);
-    case kVkRight:
+    case win::VK_RIGHT:
       return current.is_focused() && select_tab_by(he, current, 1);
     default:
       return false;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9_types.h"
+#include "platform/limits.h"
 #include "platform/win/device_frames.h"
 
 namespace korvel::d3d9 {
@@ -30,9 +31,6 @@ class IDirect3DVertexBuffer9;
 class IDirect3DIndexBuffer9;
 class IDirect3DVertexDeclaration9;
 class IDirect3DTexture9;
-
-// Buffers larger than this are refused as out of video memory.
-constexpr UINT kMaxDeviceBufferBytes = 1024u * 1024u * 1024u;
 
 namespace detail {
 

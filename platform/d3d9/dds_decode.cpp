@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "platform/d3d9/dds_header.h"
+#include "file_layouts/dds_file.h"
 #include "platform/d3d9/fresh_buffer.h"
 #include "platform/d3d9/parallel_bands.h"
 
@@ -86,7 +86,7 @@ ImageResult decode_dds_first_level(const std::uint8_t* file, std::size_t size, R
   std::memcpy(&dds, file, sizeof dds);
   const DdsHeader& header = dds.header;
   if (dds.magic != kDdsMagic) return fail(ImageStatus::kCorrupt, "no \"DDS \" magic");
-  if (header.dwSize != kDdsHeaderSize || header.ddspf.dwSize != kDdsPixelFormatSize) {
+  if (header.dwSize != kDdsHeaderStructSize || header.ddspf.dwSize != kDdsPixelFormatSize) {
     return fail(ImageStatus::kCorrupt, "header or pixel format has the wrong size field");
   }
   if (header.dwWidth == 0 || header.dwHeight == 0) {

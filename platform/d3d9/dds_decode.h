@@ -7,12 +7,9 @@
 #include <cstdint>
 
 #include "platform/d3d9/rgba_image.h"
+#include "platform/limits.h"
 
 namespace korvel::d3d9 {
-
-// Larger sides are refused as "likely malformed or malicious": it is the
-// largest texture Direct3D 9 hardware accepts, and its RGBA level is 1 GiB.
-constexpr std::uint32_t kMaxDdsSide = 16384;
 
 // Decodes the first level of the DDS file in [file, file + size). Nothing
 // outside that range is read. The image is emptied first and filled only on

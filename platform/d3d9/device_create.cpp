@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/limits.h"
 #include "platform/win/frames.h"
 
 namespace korvel::d3d9 {
@@ -35,9 +36,6 @@ bool known_usage(BYTE usage) {
       return false;
   }
 }
-
-// A declaration ends at D3DDECL_END; longer lists than this are refused.
-constexpr std::size_t kMaxDeclarationElements = 64;
 
 }  // namespace
 

@@ -4,10 +4,9 @@
 #include <cstdint>
 #include <functional>
 
-namespace korvel::d3d9 {
+#include "platform/limits.h"
 
-// More threads than this gain nothing on memory-bound pixel work.
-constexpr unsigned kMaxBandThreads = 16;
+namespace korvel::d3d9 {
 
 // Calls work(first, last) for consecutive ranges that together cover
 // [0, count), each a multiple of granule long except the last, and at least

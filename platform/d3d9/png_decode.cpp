@@ -8,14 +8,12 @@
 #include <cstring>
 
 #include "platform/d3d9/dds_decode.h"
+#include "platform/limits.h"
 
 namespace korvel::d3d9 {
 namespace {
 
 constexpr std::size_t kPngSignatureSize = 8;
-// Ancillary chunks (text, profiles) are skipped, but their size is still
-// bounded so that a crafted file cannot make libpng hold gigabytes.
-constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
 
 struct PngInput {
   const std::uint8_t* bytes;
@@ -43,7 +41,7 @@ void ignore_warning(png_structp, png_const_charp) {}
 // libpng takes a chunk's declared length in memory before reading it, and not
 // every chunk it handles is held to the chunk limit: a 100-byte file asked
 // for 1.8 GB. No allocation of libpng's own needs more (the pixels are ours).
-constexpr png_alloc_size_t kMaxLibpngAllocation = 2 * kMaxChunkBytes;
+constexpr png_alloc_size_t kMaxLibpngAllocation = 2 * kMaxPngChunkBytes;
 
 png_voidp bounded_malloc(png_structp, png_alloc_size_t size) {
   return size <= kMaxLibpngAllocation ? std::malloc(size) : nullptr;
@@ -58,7 +56,7 @@ void bounded_free(png_structp, png_voidp pointer) {
 bool read_header(png_structp png, png_infop info, png_uint_32* width, png_uint_32* height) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_user_limits(png, kMaxDdsSide, kMaxDdsSide);
-  png_set_chunk_malloc_max(png, kMaxChunkBytes);
+  png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
   png_read_info(png, info);
   *width = png_get_image_width(png, info);
   *height = png_get_image_height(png, info);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/d3d9/dds_header.h"
+#include "file_layouts/dds_file.h"
 #include "platform/d3d9/rgba_image.h"
 
 namespace korvel::d3d9 {

@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/display/display_limits.h"
+#include "platform/limits.h"
 
 namespace korvel::display {
 

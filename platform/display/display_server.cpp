@@ -1,16 +1,18 @@
 #include "platform/display/display_server.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include <httplib.h>
 
 #include "platform/display/client_files.h"
 #include "platform/display/directory_listing.h"
-#include "platform/display/display_limits.h"
 #include "platform/display/input_decoder.h"
 #include "platform/display/request_guards.h"
+#include "platform/limits.h"
 
 namespace korvel::display {
 namespace {
@@ -41,12 +43,65 @@ std::uint64_t parse_id(const std::string& text) {
   return id;
 }
 
+// Sends the kept bytes themselves, not a copy: the headers leave at once and
+// a large picture is never duplicated in memory.
+void send_shared(httplib::Response& response,
+                 std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> pieces,
+                 const char* content_type) {
+  std::size_t total = 0;
+  for (const auto& piece : pieces) total += piece->size();
+  if (total == 0) return response.set_content("", content_type);
+  // The rest of the piece that holds offset, within the length asked for
+  // (less than the whole for a range).
+  auto provide = [pieces = std::move(pieces)](std::size_t offset, std::size_t length,
+                                              httplib::DataSink& sink) {
+    for (const auto& piece : pieces) {
+      if (offset < piece->size()) {
+        return sink.write(reinterpret_cast<const char*>(piece->data()) + offset,
+                          std::min(piece->size() - offset, length));
+      }
+      offset -= piece->size();
+    }
+    return false;
+  };
+  response.set_content_provider(total, content_type, std::move(provide));
+}
+
 void serve_bytes(httplib::Response& response, const std::optional<DataItem>& item) {
   if (!item || item->bytes == nullptr) return refuse(response, 404, "no such data");
   // Ids are never reused, so what an id names never changes.
   response.set_header("Cache-Control", "private, max-age=31536000, immutable");
-  response.set_content(reinterpret_cast<const char*>(item->bytes->data()), item->bytes->size(),
-                       item->content_type.c_str());
+  send_shared(response, {item->bytes}, item->content_type.c_str());
+}
+
+// Several 3-D resources in one answer, each as its length (8 bytes, little
+// endian) and its bytes; a resource that is gone has length 0. A model makes
+// dozens of small buffers at once, and every request costs a round trip
+// through a busy browser.
+void serve_resources(httplib::Response& response, BrowserDisplay& display,
+                     const std::string& id_list) {
+  std::vector<std::shared_ptr<const std::vector<std::uint8_t>>> pieces;
+  std::size_t count = 0;
+  std::size_t start = 0;
+  while (start <= id_list.size()) {
+    const std::size_t end = std::min(id_list.find(',', start), id_list.size());
+    const std::uint64_t id = parse_id(id_list.substr(start, end - start));
+    if (id == 0) return refuse(response, 400, "ids are numbers separated by commas");
+    if (++count > kMaxBatchedResources) {
+      return refuse(response, 400,
+                    "at most " + std::to_string(kMaxBatchedResources) + " resources at once");
+    }
+    const std::optional<DataItem> item = display.device_bytes(id);
+    const std::uint64_t size = item && item->bytes ? item->bytes->size() : 0;
+    auto length = std::make_shared<std::vector<std::uint8_t>>(8);
+    for (int i = 0; i < 8; ++i)
+      (*length)[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(size >> (8 * i));
+    pieces.push_back(std::move(length));
+    if (size != 0) pieces.push_back(item->bytes);
+    start = end + 1;
+  }
+  response.set_header("Cache-Control", "no-store");
+  send_shared(response, std::move(pieces), "application/octet-stream");
 }
 
 }  // namespace
@@ -101,6 +156,9 @@ void DisplayServer::Impl::routes() {
   // Headers and body go out in separate writes; without this, delayed
   // acknowledgements hold every answer back by tens of milliseconds.
   server.set_tcp_nodelay(true);
+  // A tab keeps its connections for as long as it watches: closing one every
+  // few requests costs a new connection at the next picture or input.
+  server.set_keep_alive_max_count(kMaxRequestsPerConnection);
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
         return guard(request, response) ? httplib::Server::HandlerResponse::Unhandled
@@ -160,6 +218,9 @@ void DisplayServer::Impl::routes() {
                if (id == 0) return refuse(response, 400, "a resource id is a number");
                serve_bytes(response, display->device_bytes(id));
              });
+  server.Get("/devices", [this](const httplib::Request& request, httplib::Response& response) {
+    serve_resources(response, *display, request.get_param_value("ids"));
+  });
   server.Get("/fs", [this](const httplib::Request& request, httplib::Response& response) {
     const Listing listing = list_directory(browse_root, request.get_param_value("dir"));
     if (listing.status != 200) return refuse(response, listing.status, listing.body);

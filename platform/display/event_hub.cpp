@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/display/display_limits.h"
+#include "platform/limits.h"
 
 namespace korvel::display {
 
@@ -16,6 +16,7 @@ std::shared_ptr<EventHub::Stream> EventHub::open(std::string snapshot) {
   if (stopped_ || streams_.size() >= kMaxStreams) return nullptr;
   auto stream = std::make_shared<Stream>();
   stream->queue.push_back(sse_event(snapshot));
+  stream->queued_bytes = stream->queue.back().size();
   streams_.push_back(stream);
   return stream;
 }
@@ -35,6 +36,7 @@ void EventHub::replace_with_snapshot(const std::shared_ptr<Stream>& stream, std:
     stream->queue.clear();
     stream->frames.clear();
     stream->queue.push_back(sse_event(snapshot));
+    stream->queued_bytes = stream->queue.back().size();
     stream->needs_snapshot = false;
   }
   changed_.notify_all();
@@ -46,13 +48,16 @@ void EventHub::broadcast(const std::string& json_text) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const auto& stream : streams_) {
       if (stream->needs_snapshot) continue;
-      if (stream->queue.size() >= kMaxQueuedEvents) {
+      if (stream->queue.size() >= kMaxQueuedEvents ||
+          stream->queued_bytes + event.size() > kMaxQueuedEventBytes) {
         stream->queue.clear();
+        stream->queued_bytes = 0;
         stream->frames.clear();
         stream->needs_snapshot = true;
         continue;
       }
       stream->queue.push_back(event);
+      stream->queued_bytes += event.size();
     }
   }
   changed_.notify_all();
@@ -85,6 +90,7 @@ bool EventHub::take(const std::shared_ptr<Stream>& stream, std::string& out,
   }
   for (std::string& event : stream->queue) out += event;
   stream->queue.clear();
+  stream->queued_bytes = 0;
   // Frames after the changes, so a frame never names a resource not yet sent.
   for (auto& [window, event] : stream->frames) out += event;
   stream->frames.clear();

@@ -24,6 +24,7 @@ class EventHub {
  public:
   struct Stream {
     std::deque<std::string> queue;
+    std::size_t queued_bytes = 0;                  // of queue
     std::map<std::uintptr_t, std::string> frames;  // newest frame per window
     bool needs_snapshot = false;
     bool closed = false;

@@ -6,8 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/display/display_limits.h"
 #include "platform/engine/layout_report.h"
+#include "platform/limits.h"
 #include "platform/win/display.h"
 #include "platform/win/window_registry.h"
 
@@ -16,10 +16,6 @@ namespace korvel::display {
 using nlohmann::json;
 
 namespace {
-
-constexpr int kVkShift = 0x10;
-constexpr int kVkControl = 0x11;
-constexpr int kVkMenu = 0x12;
 
 // A field that is missing or of the wrong kind makes the request malformed.
 struct Malformed {
@@ -187,8 +183,9 @@ void apply(const json& input, ModifierState& modifiers) {
     const auto window = handle_field<win::HWND>(input, "window");
     engine::submit_layout_report(window, layout_report(input));
   } else if (type == "desktop") {
-    win::input_desktop_size(static_cast<int>(unsigned_field(input, "width", 65535)),
-                            static_cast<int>(unsigned_field(input, "height", 65535)));
+    win::input_desktop_size(
+        static_cast<int>(unsigned_field(input, "width", win::kMaxDesktopSide)),
+        static_cast<int>(unsigned_field(input, "height", win::kMaxDesktopSide)));
   } else if (type == "close") {
     win::input_close_window(handle_field<win::HWND>(input, "window"));
   } else if (type == "frame_taken") {
@@ -208,7 +205,9 @@ void ModifierState::sync(std::uintptr_t window, bool control, bool shift, bool a
     bool& held;
     bool now;
     int virtual_key;
-  } keys[] = {{control_, control, kVkControl}, {shift_, shift, kVkShift}, {alt_, alt, kVkMenu}};
+  } keys[] = {{control_, control, win::VK_CONTROL},
+              {shift_, shift, win::VK_SHIFT},
+              {alt_, alt, win::VK_MENU}};
   for (const auto& key : keys) {
     if (key.held == key.now) continue;
     key.held = key.now;

@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "platform/display/browser_display.h"
-#include "platform/display/display_limits.h"
 #include "platform/engine/document_export.h"
+#include "platform/limits.h"
 #include "platform/win/text_conversion.h"
 
 #include <algorithm>

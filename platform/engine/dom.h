@@ -13,16 +13,13 @@
 #include <vector>
 
 #include "platform/engine/htmlayout_types.h"
+#include "platform/limits.h"
 
 namespace korvel::engine {
 
 struct View;
 struct Document;
 struct Element;
-
-// Deepest nesting kept, counted from the window's root across frames; the
-// engine walks trees recursively, and this keeps every walk's stack small.
-constexpr std::size_t kMaxElementDepth = 512;
 
 struct Attribute {
   std::string name;  // lower case

@@ -28,16 +28,6 @@ using win::UINT_PTR;
 using win::WCHAR;
 using win::WPARAM;
 
-constexpr UINT kWmChar = 0x0102;
-// Keys the engine tracks itself for the keyboard state of its events.
-constexpr UINT kVkShift = 0x10;
-constexpr UINT kVkControl = 0x11;
-constexpr UINT kVkMenu = 0x12;
-// Mouse message wParam flags.
-constexpr WPARAM kMkLeftButton = 0x0001;
-constexpr WPARAM kMkShift = 0x0004;
-constexpr WPARAM kMkControl = 0x0008;
-
 namespace host {
 
 // Posts a message to the window's queue, for the UI thread to dispatch later.

@@ -14,12 +14,9 @@
 
 #include "platform/engine/dom.h"
 #include "platform/engine/view.h"
+#include "platform/limits.h"
 
 namespace korvel::engine {
-
-// Reported coordinates are held to this, far beyond any screen, so that sums
-// and differences of them (and of window positions) stay within 32 bits.
-constexpr LONG kMaxLayoutCoordinate = 1 << 24;
 
 struct ReportedBox {
   std::uint32_t key = 0;  // the element's handle number (data-korvel-key)

@@ -14,14 +14,9 @@
 #include <vector>
 
 #include "platform/engine/view.h"
+#include "platform/limits.h"
 
 namespace korvel::engine {
-
-// Frames inside frames deeper than this are left empty (a page that frames
-// itself would never end).
-constexpr std::size_t kMaxFrameNesting = 8;
-// Frames with a page in one window at once.
-constexpr std::size_t kMaxFramesPerWindow = 64;
 
 // Replaces the window's page.
 void load_page(View& view, std::string_view html, std::u16string base_url);

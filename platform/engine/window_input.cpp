@@ -56,8 +56,8 @@ Element* button_at_or_above(Element& element) {
 }
 
 UINT mouse_keyboard_state(WPARAM wparam) {
-  return ((wparam & kMkControl) != 0 ? CONTROL_KEY_PRESSED : 0u) |
-         ((wparam & kMkShift) != 0 ? SHIFT_KEY_PRESSED : 0u);
+  return ((wparam & win::MK_CONTROL) != 0 ? CONTROL_KEY_PRESSED : 0u) |
+         ((wparam & win::MK_SHIFT) != 0 ? SHIFT_KEY_PRESSED : 0u);
 }
 
 bool mouse_message(View& view, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -76,7 +76,7 @@ bool mouse_message(View& view, UINT message, WPARAM wparam, LPARAM lparam) {
   record.target = handle_of(target);
   record.pos = POINT{x - target->box.left, y - target->box.top};
   record.pos_document = POINT{x, y};
-  record.button_state = (wparam & kMkLeftButton) != 0 || code == MOUSE_UP ? MAIN_MOUSE_BUTTON : 0;
+  record.button_state = (wparam & win::MK_LBUTTON) != 0 || code == MOUSE_UP ? MAIN_MOUSE_BUTTON : 0;
   record.alt_state = mouse_keyboard_state(wparam);
   bool handled = route_bubbling(*target, target, HANDLE_MOUSE, &record, &record.cmd);
 
@@ -105,9 +105,9 @@ bool mouse_message(View& view, UINT message, WPARAM wparam, LPARAM lparam) {
 
 void track_modifier(View& view, UINT message, WPARAM key) {
   UINT bit = 0;
-  if (key == kVkControl) bit = CONTROL_KEY_PRESSED;
-  if (key == kVkShift) bit = SHIFT_KEY_PRESSED;
-  if (key == kVkMenu) bit = ALT_KEY_PRESSED;
+  if (key == win::VK_CONTROL) bit = CONTROL_KEY_PRESSED;
+  if (key == win::VK_SHIFT) bit = SHIFT_KEY_PRESSED;
+  if (key == win::VK_MENU) bit = ALT_KEY_PRESSED;
   if (message == win::WM_KEYDOWN) view.keyboard_state |= bit;
   if (message == win::WM_KEYUP) view.keyboard_state &= ~bit;
 }
@@ -149,7 +149,7 @@ LRESULT HTMLayoutProcND(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
         break;
       case win::WM_KEYDOWN:
       case win::WM_KEYUP:
-      case kWmChar:
+      case win::WM_CHAR:
         taken = key_message(*view, message, wparam);
         break;
       case win::WM_DESTROY:

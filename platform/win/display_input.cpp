@@ -2,16 +2,13 @@
 // into messages there, when GetMessageW reaches it.
 #include <cstddef>
 
+#include "platform/limits.h"
 #include "platform/win/display.h"
 #include "platform/win/tree_view.h"
 #include "platform/win/window_state.h"
 
 namespace korvel::win {
 namespace {
-
-// A display that floods us loses input rather than memory.
-constexpr std::size_t kMaxQueuedInput = 10000;
-constexpr int kMaxDesktopSide = 65535;
 
 void queue_input(detail::InputEvent event) {
   detail::State& st = detail::state();

@@ -5,13 +5,11 @@
 
 #include <cstdint>
 
+#include "platform/limits.h"
 #include "platform/win/device_frames.h"
 #include "platform/win/win_types.h"
 
 namespace korvel::win {
-
-// Back buffers and viewports larger than this are refused.
-constexpr int kMaxFrameSide = 16384;
 
 // Any thread. A fresh resource id, never 0 and never used before.
 std::uint64_t new_device_resource_id();

@@ -1,13 +1,11 @@
 #include "platform/win/message_queue.h"
 
+#include "platform/limits.h"
 #include "platform/win/threads_clock.h"
 #include "platform/win/window_state.h"
 
 namespace korvel::win {
 namespace {
-
-// Windows refuses posts beyond 10,000 waiting messages; so do we.
-constexpr std::size_t kMaxPostedMessages = 10000;
 
 bool never_stop(detail::State&, std::uint64_t) {
   return false;

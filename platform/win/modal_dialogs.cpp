@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/limits.h"
 #include "platform/win/display.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/text_conversion.h"
@@ -11,9 +12,6 @@
 
 namespace korvel::win {
 namespace {
-
-// A filter list without its closing empty string stops here at the latest.
-constexpr int kMaxFilterPairs = 64;
 
 bool modal_done(detail::State& st, std::uint64_t id) {
   const auto found = st.modals.find(id);

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/win/window_state.h"
+
 namespace korvel::win {
 namespace {
 
@@ -49,6 +51,16 @@ bool wait_for_threads(DWORD timeout_ms) {
 }
 
 void Sleep(DWORD milliseconds) {
+  // The UI thread pausing is a dry spell for the display too: what it changed
+  // so far goes out now, so a screen lays it out during the pause instead of
+  // after it.
+  std::shared_ptr<Display> display;
+  {
+    detail::State& st = detail::state();
+    std::lock_guard<std::mutex> lock(st.mutex);
+    if (detail::on_ui_thread(st)) display = st.display;
+  }
+  if (display != nullptr) display->ui_thread_idle();
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/limits.h"
 #include "platform/win/message_queue.h"
 #include "platform/win/text_conversion.h"
 #include "platform/win/tree_view.h"
@@ -12,9 +13,6 @@
 
 namespace korvel::win {
 namespace {
-
-// Longer edited labels from the display end the edit as cancelled.
-constexpr std::size_t kMaxEditedLabelUnits = 32767;
 
 struct Item {
   HTREEITEM parent = nullptr;

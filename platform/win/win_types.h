@@ -124,6 +124,7 @@ constexpr UINT WM_NOTIFY = 0x004E;
 constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
@@ -147,11 +148,22 @@ constexpr UINT SWP_NOZORDER = 0x0004;
 constexpr UINT SWP_NOREDRAW = 0x0008;
 constexpr HWND HWND_TOP = nullptr;
 
-// Mouse and keys.
+// Mouse and keys: the flags of a mouse message's wParam, and the virtual-key
+// codes of key messages. Every layer takes them from here.
 constexpr WPARAM HTCAPTION = 2;
 constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
+constexpr int VK_TAB = 0x09;
 constexpr int VK_RETURN = 0x0D;
+constexpr int VK_SHIFT = 0x10;
+constexpr int VK_CONTROL = 0x11;
+constexpr int VK_MENU = 0x12;  // Alt
 constexpr int VK_ESCAPE = 0x1B;
+constexpr int VK_END = 0x23;
+constexpr int VK_HOME = 0x24;
+constexpr int VK_LEFT = 0x25;
+constexpr int VK_RIGHT = 0x27;
 constexpr int VK_F2 = 0x71;
 
 constexpr WORD LOWORD(std::uintptr_t value) {

@@ -4,13 +4,10 @@
 // those that only read may be called from any thread.
 #pragma once
 
+#include "platform/limits.h"
 #include "platform/win/win_types.h"
 
 namespace korvel::win {
-
-// Positions, sizes and pointer coordinates are held to ±this, far beyond any
-// screen, so that origins and rectangles made of them stay within 32 bits.
-constexpr int kMaxWindowCoordinate = 1 << 24;
 
 // Class names compare case-insensitively. "SysTreeView32" is always there.
 ATOM RegisterClassW(const WNDCLASSW* window_class);

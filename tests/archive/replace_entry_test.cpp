@@ -182,7 +182,7 @@ TEST(ReplaceEntry, AFailedRebuildDeepInsideWritesNothing) {
   Archive archive;
   archive.open(dir.file("a.idx").c_str());
   EXPECT_EQ(archive.replace_entry(kNestedTexture, other.file("expected/dxt1.dds").c_str()), 0);
-  EXPECT_NE(archive.error.find("pixel format"), std::string::npos) << archive.error;
+  EXPECT_EQ(archive.error_kind, ErrorKind::kInvalidArgument) << archive.error;  // pixel format
   EXPECT_TRUE(snapshot(dir) == before);
 }
 
@@ -224,24 +224,23 @@ TEST(ReplaceEntry, NothingIsWrittenWhenNothingChangesOrTheRequestIsBad) {
   EXPECT_EQ(archive.replace_entry(nullptr, "x"), 0);
   EXPECT_EQ(archive.replace_entry("1", nullptr), 0);
   EXPECT_EQ(archive.replace_entry(kTexture1, dir.file("fifo.dds").c_str()), 0);
-  EXPECT_NE(archive.error.find("not a regular file"), std::string::npos) << archive.error;
-  // A read-only archive is refused by that name, whoever runs it.
+  EXPECT_EQ(archive.error_kind, ErrorKind::kInvalidArgument) << archive.error;
+  // A read-only archive is refused, whoever runs it.
   for (const char* name : {"a.idx", "a.bin"}) {
     ::chmod(dir.file(name).c_str(), 0444);
     EXPECT_EQ(archive.replace_entry(kTexture1, dir.file("expected/t1.dds").c_str()), 0);
-    EXPECT_NE(archive.error.find(dir.file(name) + " is read-only"), std::string::npos)
-        << archive.error;
+    EXPECT_EQ(archive.error_kind, ErrorKind::kInputOutput) << archive.error;
     ::chmod(dir.file(name).c_str(), 0644);
   }
   // The archive's own files, too.
   ::rename(dir.file("a.idx").c_str(), dir.file("b.idx").c_str());
   ASSERT_EQ(::mkfifo(dir.file("a.idx").c_str(), 0644), 0);
   EXPECT_EQ(archive.open(dir.file("a.idx").c_str()), 0);
-  EXPECT_NE(archive.error.find("a.idx is not a regular file"), std::string::npos) << archive.error;
+  EXPECT_EQ(archive.error_kind, ErrorKind::kInvalidArgument) << archive.error;
   ::rename(dir.file("b.idx").c_str(), dir.file("c.idx").c_str());
   ASSERT_EQ(::mkfifo(dir.file("c.bin").c_str(), 0644), 0);
   EXPECT_EQ(archive.open(dir.file("c.idx").c_str()), 0);
-  EXPECT_NE(archive.error.find("c.bin is not a regular file"), std::string::npos) << archive.error;
+  EXPECT_EQ(archive.error_kind, ErrorKind::kInvalidArgument) << archive.error;
 }
 
 // Every write step fails in turn; the archive must read as before each time.
@@ -390,7 +389,7 @@ TEST(ReplaceEntry, RefusesWhatWouldCorruptTheArchive) {
   Archive archive;
   archive.open(large.file("a.idx").c_str());
   EXPECT_EQ(archive.replace_entry(kTexture1, new_dds.c_str()), 0);
-  EXPECT_NE(archive.error.find("4 GiB"), std::string::npos) << archive.error;
+  EXPECT_EQ(archive.error_kind, ErrorKind::kNotSupported) << archive.error;  // past 4 GiB
   EXPECT_EQ(read_bytes(large.file("a.idx")), index_before);
   EXPECT_EQ(file_size64(large.file("a.bin").c_str()), 0x100000000ll);
 
@@ -406,7 +405,7 @@ TEST(ReplaceEntry, RefusesWhatWouldCorruptTheArchive) {
   Archive checker;
   checker.open(ambiguous.file("a.idx").c_str());
   EXPECT_EQ(checker.replace_entry(kTexture1, ambiguous.file("tricky.dds").c_str()), 0);
-  EXPECT_NE(checker.error.find("new pixels"), std::string::npos) << checker.error;
+  EXPECT_EQ(checker.error_kind, ErrorKind::kNotSupported) << checker.error;
   EXPECT_TRUE(snapshot(ambiguous) == ambiguous_before);
 }
 
@@ -440,7 +439,7 @@ TEST(ReplaceEntry, NeverChangesTheByteOrderTheArchiveIsReadWith) {
     ASSERT_EQ(replacing.open(dir.file("a.idx").c_str()), 1);
     const int result = replacing.replace_entry(key, dir.file("large.dds").c_str());
     if (result == 0) {
-      EXPECT_NE(replacing.error.find("read as big-endian"), std::string::npos) << replacing.error;
+      EXPECT_EQ(replacing.error_kind, ErrorKind::kNotSupported) << replacing.error;
     }
     // Big-endian records read little-endian are huge whatever they hold, so
     // only the little-endian archive has to refuse.

@@ -121,6 +121,23 @@ try {
     resource(9, 'vertex_buffer', quad36(0.2));
     resource(10, 'texture', new Uint8Array([255, 255, 0, 255]).buffer, { width: 1, height: 1 });
     out.depth = (replay.drawFrame(frame([draw(9, 3, 10), draw(2, 3, 1)])), pixel(20, 20));
+    // A negative base vertex: indices 4..7 read vertices 2..5, the quad after
+    // two others; base -5 would read vertex -1, so that draw is skipped.
+    const shifted = new Float32Array(6 * 9);
+    shifted.set(new Float32Array(quad36(0.5)), 2 * 9);
+    resource(11, 'vertex_buffer', shifted.buffer);
+    resource(12, 'index_buffer', u16([4, 5, 6, 7]), { index_bits: 16 });
+    out.negativeBase = (replay.drawFrame(frame([draw(11, 12, 1, { base_vertex: -2, min_index: 4 })])),
+                        [pixel(20, 20), pixel(43, 43)]);
+    out.belowZero = (replay.drawFrame(frame([draw(11, 12, 1, { base_vertex: -5, min_index: 4 })])),
+                     pixel(20, 20));
+    // A 3x1 texture (not a power of two) wraps: u runs 0..2 across the quad.
+    resource(13, 'texture', new Uint8Array([255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255]).buffer,
+             { width: 3, height: 1 });
+    resource(14, 'vertex_buffer', floats(corners.flatMap(([x, y], i) =>
+      [x, y, 0.5, 0, 0, 1, 0, uv[i][0] * 2, uv[i][1]])));
+    out.npotWrap = (replay.drawFrame(frame([draw(14, 3, 13)])),
+                    [pixel(20, 30), pixel(38, 30), pixel(44, 30)]);
     return out;
   });
 
@@ -133,6 +150,9 @@ try {
   check('index 0xFFFF is a vertex', results.noRestart, [white, white]);
   check('draws past their buffers skipped', results.pastBuffers, [blue, blue]);
   check('depth test keeps the nearer quad', results.depth, yellow);
+  check('negative base vertex', results.negativeBase, [red, white]);
+  check('a base vertex reading below vertex 0 is skipped', results.belowZero, blue);
+  check('a 3x1 texture wraps', results.npotWrap, [red, green, [0, 0, 255]]);
 
   // A lost context draws nothing; the first frame after it comes back draws.
   const recovered = await page.evaluate(async () => {

@@ -84,11 +84,11 @@ TEST(G1tRebuild, ExtractThenReplaceIsTheIdentity) {
 }
 
 // How the slot's format lays out one level.
-d3d9::DdsLayout layout_of(std::uint8_t format_code) {
-  return format_code == forge::kG1tDxt1   ? d3d9::kLayoutDxt1
-         : format_code == forge::kG1tDxt3 ? d3d9::kLayoutDxt3
-         : format_code == forge::kG1tDxt5 ? d3d9::kLayoutDxt5
-                                          : d3d9::kLayoutA8R8G8B8;
+DdsLayout layout_of(std::uint8_t format_code) {
+  return format_code == forge::kG1tDxt1   ? kLayoutDxt1
+         : format_code == forge::kG1tDxt3 ? kLayoutDxt3
+         : format_code == forge::kG1tDxt5 ? kLayoutDxt5
+                                          : kLayoutA8R8G8B8;
 }
 
 TEST(G1tRebuild, DimsByteFromTheReplacementHeader) {
@@ -104,7 +104,7 @@ TEST(G1tRebuild, DimsByteFromTheReplacementHeader) {
     RawG1t g1t;
     g1t.big_endian = c.big_endian;
     g1t.textures = {raw_texture(c.big_endian ? 0x01 : 0x10, 6, 0x22, Bytes(8, 1))};
-    const Bytes pixels(d3d9::kLayoutDxt1.level_size(c.width, c.height), 2);
+    const Bytes pixels(kLayoutDxt1.level_size(c.width, c.height), 2);
     const G1tRun run = run_g1t(g1t.bytes(), c.big_endian, texture_id(0),
                                replacement_dds(c.width, c.height, pixels));
     ASSERT_FALSE(run.rebuild_failed);
@@ -124,7 +124,7 @@ TEST(G1tRebuild, MipCountFromTheReplacementAndNothingAfterItsLastLevel) {
     for (const std::uint32_t levels : {1u, 2u, 6u}) {
       std::uint64_t held = 0;
       for (std::uint32_t i = 0; i < levels; ++i) {
-        held += d3d9::kLayoutDxt1.level_size(32 >> i, std::max(16u >> i, 1u));
+        held += kLayoutDxt1.level_size(32 >> i, std::max(16u >> i, 1u));
       }
       Bytes dds = replacement_dds(32, 16, counting_bytes(held + 16, 0x21));
       RawG1t::patch(dds, 28, levels, false);
@@ -216,7 +216,8 @@ TEST(G1tRebuild, TextureOfUnknownFormatIsNotReplaced) {
   counter = &messages;
   const ConsoleMessageHandler previous =
       set_console_message_handler([](const char*) { ++*counter; });
-  const G1tRun run = run_g1t(g1t.bytes(), false, texture_id(0), replacement_dds(4, 4, Bytes(16, 2)));
+  const G1tRun run =
+      run_g1t(g1t.bytes(), false, texture_id(0), replacement_dds(4, 4, Bytes(16, 2)));
   set_console_message_handler(previous);
   EXPECT_TRUE(run.rebuild_failed);
   EXPECT_EQ(messages, 0);
@@ -229,7 +230,7 @@ TEST(G1tRebuild, ResizedTextureKeepsTheContainerConsistent) {
     const ForgeG1t forged = mixed_container(true);
     const Bytes payload = forge::write_g1t(forged, big_endian);
     for (int target = 0; target < 4; ++target) {
-      const d3d9::DdsLayout layout = layout_of(forged.textures[target].format);
+      const DdsLayout layout = layout_of(forged.textures[target].format);
       for (const std::uint32_t levels : {1u, 2u}) {
         const std::size_t new_pixels =
             layout.level_size(64, 32) + (levels == 2 ? layout.level_size(32, 16) : 0);

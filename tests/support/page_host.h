@@ -16,8 +16,8 @@
 #include "platform/engine/htmlayout.h"
 #include "platform/engine/layout_report.h"
 #include "platform/engine/text_utf.h"
-#include "platform/win/scripted_display.h"
 #include "platform/win/win32.h"
+#include "tests/support/scripted_display.h"
 
 namespace korvel::test {
 

@@ -18,9 +18,9 @@
 #include "platform/engine/htmlayout.h"
 #include "platform/engine/layout_report.h"
 #include "platform/win/display.h"
-#include "platform/win/scripted_display.h"
 #include "platform/win/win32.h"
 #include "shell/program.h"
+#include "tests/support/scripted_display.h"
 #include "tests/support/temp_dir.h"
 #include "ui/host_window.h"
 

@@ -1,4 +1,6 @@
 // korvel-cli entries and tree, on archives written by the independent writer.
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/cli_run.h"
@@ -83,6 +85,9 @@ TEST(CliTree, PrintsTheTreeAndTellsWhetherAnItemCameOut) {
             "\t</idx_No.00000001>\n"
             "</idx_bin_all_info>\n\n");
   EXPECT_EQ(run({"tree", dir.file("missing.idx"), "0"}).status, 1);
+  // A data file that cannot be read is an error, not an entry without items.
+  std::remove(dir.file("t1.bin").c_str());
+  EXPECT_EQ(run({"tree", dir.file("t.idx"), "1"}).status, 1);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "archive/byte_reader.h"
 #include "archive/entry_walk.h"
 #include "archive/format_text.h"
-#include "platform/d3d9/dds_header.h"
+#include "file_layouts/dds_file.h"
 #include "tools/cli/entry_items.h"
 
 namespace korvel::cli {
@@ -88,11 +88,11 @@ class ItemLabels {
       const std::uint32_t submeshes = archive.model_view.submesh_count();
       return format_text(" \xC2\xB7 %u submesh%s", submeshes, submeshes == 1 ? "" : "es");
     }
-    if (archive.image_size < d3d9::kDdsFileHeaderSize) return "";
-    d3d9::DdsFileHeader dds;
+    if (archive.image_size < kDdsFileHeaderSize) return "";
+    DdsFileHeader dds;
     std::memcpy(&dds, archive.image.data(), sizeof dds);
     std::string kind = "A8R8G8B8";
-    if ((dds.header.ddspf.dwFlags & d3d9::kDdpfFourCc) != 0) {
+    if ((dds.header.ddspf.dwFlags & kDdpfFourCc) != 0) {
       kind.assign(reinterpret_cast<const char*>(&dds.header.ddspf.dwFourCC), 4);
     }
     return format_text(" \xC2\xB7 %s %u\xC3\x97%u", kind.c_str(), dds.header.dwWidth,

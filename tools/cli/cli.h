@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/error_kind.h"
+
 namespace korvel::cli {
 
 using Arguments = std::vector<std::string>;
@@ -14,6 +16,13 @@ using Arguments = std::vector<std::string>;
 constexpr int kExitOk = 0;
 constexpr int kExitError = 1;
 constexpr int kExitNothingProduced = 2;
+
+// The exit code of a command whose item did not come out, by the kind of the
+// archive's failure: an archive that could not be read is an error; one that
+// was read but yields no such item produced nothing.
+constexpr int exit_code_of_load_failure(ErrorKind kind) {
+  return kind == ErrorKind::kInputOutput ? kExitError : kExitNothingProduced;
+}
 
 struct Command {
   const char* name;

@@ -17,7 +17,7 @@ int run_extract(const Arguments& arguments, std::ostream&, std::ostream& err) {
   if (archive.load_entry(key.c_str()) != 1) {
     err << "korvel-cli: nothing extracted for " << key << ": " << archive.error << '\n';
     archive.release();
-    return kExitNothingProduced;
+    return exit_code_of_load_failure(archive.error_kind);
   }
   std::string error;
   const bool written = write_item_file(out_path, archive.image.data(), archive.image_size,

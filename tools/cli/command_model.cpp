@@ -57,7 +57,7 @@ int run_model(const Arguments& arguments, std::ostream& out, std::ostream& err) 
     err << "korvel-cli: no model: "
         << (archive.error.empty() ? arguments[1] + " names no model" : archive.error) << '\n';
     archive.release();
-    return kExitNothingProduced;
+    return exit_code_of_load_failure(archive.error_kind);
   }
   print_geometry(archive.model_view, out);
   archive.release();

@@ -24,7 +24,7 @@ int run_tree(const Arguments& arguments, std::ostream& out, std::ostream& err) {
   archive.release();
   if (produced != 1) {
     if (!archive.error.empty()) err << "korvel-cli: " << archive.error << '\n';
-    return kExitNothingProduced;
+    return exit_code_of_load_failure(archive.error_kind);
   }
   return kExitOk;
 }

@@ -27,7 +27,7 @@ void EntryItems::list() {
 
 bool EntryItems::load(const std::string& output_id) {
   archive_.requested_key = output_id;
-  archive_.error.clear();
+  archive_.clear_error();
   archive_.image.clear();
   archive_.image_size = 0;
   archive_.model_view.clear();

@@ -7,6 +7,11 @@ import {TreeControl} from './tree_control.js';
 import {DeviceView} from './device_view.js';
 import {send} from './net.js';
 
+// The window class the 3-D device draws in. Its canvas and WebGL pipeline are
+// made when the window appears (hidden, at start), so that a model's first
+// frame does not wait for a software GL to compile its shaders.
+const DEVICE_WINDOW_CLASS = 'korvel_engine_v1 DirectX';
+
 export class Desktop {
   constructor(element) {
     this.element = element;
@@ -57,6 +62,9 @@ export class Desktop {
     if (box.parentNode !== container) container.append(box);
     if (view.class === 'SysTreeView32' && !entry.tree) {
       entry.tree = new TreeControl(box, view.window, (hwnd) => this.setFocus(hwnd));
+    }
+    if (view.class === DEVICE_WINDOW_CLASS && !entry.device) {
+      entry.device = new DeviceView(box, view.window);
     }
     // Children placed before their parent arrived move in now.
     for (const [, other] of this.windows) {

@@ -93,37 +93,44 @@ export class DeviceReplay {
     if (this.gl && this.setUp()) this.warmUp();
   }
 
-  // A software GL compiles its pipeline at the first draw, which can take
-  // half a second: one tiny draw now lets that happen while the resources
-  // are still on their way, instead of before the first frame shows.
+  // A software GL compiles its pipeline at the first draw of each state,
+  // which can take half a second: a one-pixel frame drawn now, through the
+  // same path as a model's frames, lets that happen while the page loads
+  // instead of before a model's first frame shows. It draws every vertex
+  // input a layout can give: FLOAT3 or FLOAT4 positions, with FLOAT2
+  // texture coordinates or none, textured and not.
   warmUp() {
-    const gl = this.gl;
-    gl.useProgram(this.program);
-    gl.bindVertexArray(this.vertexArray);
-    const vertices = gl.createBuffer();
-    gl.bindBuffer(gl.ARRAY_BUFFER, vertices);
-    gl.bufferData(gl.ARRAY_BUFFER, new Float32Array(27), gl.STATIC_DRAW);
-    const indices = gl.createBuffer();
-    gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, indices);
-    gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, new Uint16Array([0, 1, 2]), gl.STATIC_DRAW);
-    const texture = gl.createTexture();
-    gl.bindTexture(gl.TEXTURE_2D, texture);
-    gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA8, 1, 1, 0, gl.RGBA, gl.UNSIGNED_BYTE,
-                  new Uint8Array(4));
-    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MIN_FILTER, gl.NEAREST);
-    gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MAG_FILTER, gl.NEAREST);
-    gl.enableVertexAttribArray(0);
-    gl.vertexAttribPointer(0, 3, gl.FLOAT, false, 36, 0);
-    gl.enableVertexAttribArray(1);
-    gl.vertexAttribPointer(1, 2, gl.FLOAT, false, 36, 28);
-    gl.uniform1i(this.uniforms.textured, 1);
-    gl.enable(gl.DEPTH_TEST);
-    gl.depthFunc(gl.LEQUAL);
-    gl.drawElements(gl.TRIANGLE_STRIP, 3, gl.UNSIGNED_SHORT, 0);
-    gl.bindVertexArray(null);
-    gl.deleteBuffer(vertices);
-    gl.deleteBuffer(indices);
-    gl.deleteTexture(texture);
+    // Ids korvel never gives (its count from 1).
+    const ids = [0, 1, 2].map((i) => Number.MAX_SAFE_INTEGER - i);
+    this.resourceCreated({ id: ids[0], kind: 'texture', width: 1, height: 1 },
+                         new ArrayBuffer(4));
+    this.resourceCreated({ id: ids[1], kind: 'vertex_buffer' }, new ArrayBuffer(3 * 40));
+    this.resourceCreated({ id: ids[2], kind: 'index_buffer', index_bits: 16 },
+                         new Uint16Array([0, 1, 2]).buffer);
+    const identity = [1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1];
+    const layouts = [[{ offset: 0, type: TYPE_FLOAT3, usage: USAGE_POSITION, usage_index: 0 },
+                      { offset: 12, type: TYPE_FLOAT2, usage: USAGE_TEXCOORD, usage_index: 0 }],
+                     [{ offset: 0, type: TYPE_FLOAT3, usage: USAGE_POSITION, usage_index: 0 }],
+                     [{ offset: 0, type: TYPE_FLOAT4, usage: USAGE_POSITION, usage_index: 0 },
+                      { offset: 16, type: TYPE_FLOAT2, usage: USAGE_TEXCOORD, usage_index: 0 }],
+                     [{ offset: 0, type: TYPE_FLOAT4, usage: USAGE_POSITION, usage_index: 0 }]];
+    const draws = [];
+    layouts.forEach((layout, declaration) => {
+      for (const texture of [ids[0], 0]) {
+        draws.push({ vertex_buffer: ids[1], stride: 40, declaration, index_buffer: ids[2],
+                     texture, base_vertex: 0, min_index: 0, vertex_count: 3, start_index: 0,
+                     primitive_count: 1, state: 0 });
+      }
+    });
+    this.drawFrame({
+      number: 0, width: 1, height: 1,
+      clears: [{ draws_before: 0, x: 0, y: 0, width: 1, height: 1, target: true, depth: true,
+                 color: 0, depth_value: 1 }],
+      states: [{ viewport: [0, 0, 1, 1, 0, 1], world: identity, view: identity,
+                 projection: identity, cull_mode: 1, lighting: false, z_enable: true,
+                 alpha_blend: false }],
+      declarations: layouts, draws });
+    for (const id of ids) this.resourceReleased(id);
   }
 
   // json: device_resource_json; bytes: an ArrayBuffer of json.size bytes.
@@ -166,6 +173,9 @@ export class DeviceReplay {
     }
     for (const range of resource.ranges.values()) {
       if (current(range)) this.gl.deleteBuffer(range.glObject);
+      for (const rebased of range.rebased.values()) {
+        if (current(rebased)) this.gl.deleteBuffer(rebased.glObject);
+      }
     }
   }
 
@@ -389,25 +399,40 @@ export class DeviceReplay {
     view.tight = tight;
   }
 
-  // The largest index a range reads and, for 16-bit indices, a copy widened
-  // to 32 bits when the range holds 0xFFFF: WebGL always restarts strips
-  // there, the device never does.
+  // The smallest and largest index a range reads and, for 16-bit indices, a
+  // copy widened to 32 bits when the range holds 0xFFFF: WebGL always
+  // restarts strips there, the device never does.
   indexRange(resource, start, count) {
     const key = start + '/' + count;
     let range = resource.ranges.get(key);
     if (!range) {
       const indices = resource.indices.subarray(start, start + count);
+      let min = Infinity;
       let max = 0;
       let restart = false;
       for (let i = 0; i < indices.length; ++i) {
         if (indices[i] > max) max = indices[i];
+        if (indices[i] < min) min = indices[i];
         if (resource.indexBits === 16 && indices[i] === RESTART_INDEX_16) restart = true;
       }
-      range = { max, widened: restart ? Uint32Array.from(indices) : null, glObject: null,
-                generation: -1 };
+      range = { min, max, widened: restart ? Uint32Array.from(indices) : null, glObject: null,
+                generation: -1, rebased: new Map() };
       resource.ranges.set(key, range);
     }
     return range;
+  }
+
+  // A negative base vertex cannot be an attribute offset: the range's
+  // indices are moved down by it instead, into a 32-bit copy of their own.
+  rebasedRange(resource, range, start, count, base) {
+    let rebased = range.rebased.get(base);
+    if (!rebased) {
+      const indices = resource.indices.subarray(start, start + count);
+      rebased = { indices: Uint32Array.from(indices, (index) => index + base), glObject: null,
+                  generation: -1 };
+      range.rebased.set(base, rebased);
+    }
+    return rebased;
   }
 
   // The GL buffer of a repacked layout or a widened index range, made in the
@@ -432,18 +457,23 @@ export class DeviceReplay {
       return;
     }
     const { start_index: start, primitive_count: primitives, base_vertex: base } = draw;
-    if (!isCount(start) || !isCount(primitives) || !isCount(base) || primitives === 0) return;
+    if (!isCount(start) || !isCount(primitives) || !Number.isSafeInteger(base) ||
+        primitives === 0) {
+      return;
+    }
     const count = primitives + 2;
     if (start + count > indices.indices.length) return;
     const view = this.vertexView(vertices, draw.stride, declaration);
     if (!view) return;
     const range = this.indexRange(indices, start, count);
-    if (base + range.max >= view.vertexCount) return;
+    // Every vertex the strip reads, after the base vertex, must be in the buffer.
+    if (base + range.min < 0 || base + range.max >= view.vertexCount) return;
+    const rebased = base < 0 ? this.rebasedRange(indices, range, start, count, base) : null;
 
     const vertexBuffer = view.repacked ? this.uploaded(view, gl.ARRAY_BUFFER, view.tight)
                                        : this.glObjectOf(vertices);
     gl.bindBuffer(gl.ARRAY_BUFFER, vertexBuffer);
-    const baseOffset = base * view.stride;
+    const baseOffset = rebased ? 0 : base * view.stride;
     const pointer = (location, element) => {
       gl.enableVertexAttribArray(location);
       if (element.glType === gl.FLOAT) {
@@ -470,7 +500,11 @@ export class DeviceReplay {
     gl.uniform1i(this.uniforms.texture, 0);
     gl.uniform1i(this.uniforms.textured, glTexture ? 1 : 0);
 
-    if (range.widened) {
+    if (rebased) {
+      gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER,
+                    this.uploaded(rebased, gl.ELEMENT_ARRAY_BUFFER, rebased.indices));
+      gl.drawElements(gl.TRIANGLE_STRIP, count, gl.UNSIGNED_INT, 0);
+    } else if (range.widened) {
       gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER,
                     this.uploaded(range, gl.ELEMENT_ARRAY_BUFFER, range.widened));
       gl.drawElements(gl.TRIANGLE_STRIP, count, gl.UNSIGNED_INT, 0);

@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "platform/display/display_limits.h"
 #include "platform/display/display_server.h"
+#include "platform/limits.h"
 
 namespace korvel::display {
 namespace {
@@ -74,6 +74,8 @@ class ServerGuards : public ::testing::Test {
 
 TEST_F(ServerGuards, EachFaultIsRefusedWithItsStatusAndServingGoesOn) {
   const std::string origin = "Origin: http://" + host_ + "\r\n";
+  std::string many_ids;
+  for (std::size_t i = 0; i < kMaxBatchedResources; ++i) many_ids += ",1";
   const struct {
     const char* fault;
     std::string request;
@@ -119,6 +121,12 @@ TEST_F(ServerGuards, EachFaultIsRefusedWithItsStatusAndServingGoesOn) {
       {"a data path that climbs", get("/data/..%2F..%2Fetc%2Fpasswd", host() + cookie()),
        "HTTP/1.1 404 Not Found"},
       {"data never delivered", get("/data/77", host() + cookie()), "HTTP/1.1 404 Not Found"},
+      {"a resource list with no number", get("/devices?ids=1,,2", host() + cookie()),
+       "HTTP/1.1 400 Bad Request"},
+      {"a resource list past the limit", get("/devices?ids=1" + many_ids, host() + cookie()),
+       "HTTP/1.1 400 Bad Request"},
+      {"resources never made answer as empty", get("/devices?ids=7,8", host() + cookie()),
+       "HTTP/1.1 200 OK"},
       {"a client file that does not exist", get("/client/../../etc/passwd", host() + cookie()),
        "HTTP/1.1 404 Not Found"},
       {"a valid input",

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "platform/win/display.h"
-#include "platform/win/scripted_display.h"
 #include "platform/win/win32.h"
+#include "tests/support/scripted_display.h"
 
 namespace korvel::win::testing {
 

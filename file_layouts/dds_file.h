@@ -1,14 +1,18 @@
-// The DDS file as Direct3D reads and writes it: the magic "DDS ", a 124-byte
-// header, then the pixel data of every mip level, largest first. Only the
-// fields and values this program writes or reads are named. All fields are
-// little-endian u32; the structs are copied to and from bytes as they stand,
-// which the static_asserts below hold us to.
+// The DDS file as Direct3D reads and writes it: the magic "DDS ", the 124-byte
+// header structure, then the pixel data of every mip level, largest first.
+// Only the fields and values this program writes or reads are named. All
+// fields are little-endian u32; the structs are copied to and from bytes as
+// they stand, which the static_asserts below hold us to.
+//
+// The one home of this layout: the archive layer, the texture decoder and the
+// image helpers all read it, so it lives below both and includes std only.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-namespace korvel::d3d9 {
+namespace korvel {
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "DDS headers are copied to and from bytes as little-endian structs");
@@ -21,9 +25,12 @@ constexpr std::uint32_t make_four_cc(char a, char b, char c, char d) {
 }
 
 constexpr std::uint32_t kDdsMagic = make_four_cc('D', 'D', 'S', ' ');
-constexpr std::uint32_t kDdsHeaderSize = 124;      // dwSize
+constexpr std::size_t kDdsMagicSize = 4;
+// The header structure after the magic, as its dwSize states it.
+constexpr std::uint32_t kDdsHeaderStructSize = 124;
 constexpr std::uint32_t kDdsPixelFormatSize = 32;  // ddspf.dwSize
-constexpr std::size_t kDdsFileHeaderSize = 128;    // magic and header
+// The whole header of a file, magic and structure: where the pixels begin.
+constexpr std::size_t kDdsFileHeaderSize = kDdsMagicSize + kDdsHeaderStructSize;
 
 // dwFlags
 constexpr std::uint32_t kDdsdCaps = 0x1;
@@ -73,7 +80,7 @@ struct DdsHeader {
   std::uint32_t dwCaps4;
   std::uint32_t dwReserved2;
 };
-static_assert(sizeof(DdsHeader) == kDdsHeaderSize, "DDS_HEADER is 124 bytes");
+static_assert(sizeof(DdsHeader) == kDdsHeaderStructSize, "DDS_HEADER is 124 bytes");
 
 // What a DDS file begins with: the magic, then the header.
 struct DdsFileHeader {
@@ -81,12 +88,18 @@ struct DdsFileHeader {
   DdsHeader header;
 };
 static_assert(sizeof(DdsFileHeader) == kDdsFileHeaderSize, "a DDS file's header is 128 bytes");
-static_assert(offsetof(DdsFileHeader, header) == 4, "the header follows the magic");
+static_assert(offsetof(DdsFileHeader, header) == kDdsMagicSize, "the header follows the magic");
 static_assert(4 + offsetof(DdsHeader, dwHeight) == 12, "dwHeight at 12");
 static_assert(4 + offsetof(DdsHeader, dwWidth) == 16, "dwWidth at 16");
 static_assert(4 + offsetof(DdsHeader, dwMipMapCount) == 28, "dwMipMapCount at 28");
 static_assert(4 + offsetof(DdsHeader, ddspf) == 76, "ddspf at 76");
 static_assert(4 + offsetof(DdsHeader, dwCaps) == 108, "dwCaps at 108");
+
+// True when bytes (size of them) begin with the magic.
+inline bool has_dds_magic(const std::uint8_t* bytes, std::size_t size) {
+  return bytes != nullptr && size >= kDdsMagicSize &&
+         std::memcmp(bytes, "DDS ", kDdsMagicSize) == 0;
+}
 
 // How one level's pixels are laid out: 4x4 blocks (DXT) or single pixels,
 // each of unit_bytes.
@@ -124,4 +137,4 @@ constexpr DdsLayout kLayoutDxt1{true, 8};
 constexpr DdsLayout kLayoutDxt3{true, 16};
 constexpr DdsLayout kLayoutDxt5{true, 16};
 
-}  // namespace korvel::d3d9
+}  // namespace korvel

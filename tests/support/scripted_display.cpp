@@ -1,4 +1,4 @@
-#include "platform/win/scripted_display.h"
+#include "tests/support/scripted_display.h"
 
 #include <algorithm>
 
