@@ -5,7 +5,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 PORT ?= 8420
 
-.PHONY: all deps configure build run test bench sanitize clean soak faults attack
+.PHONY: all deps configure build run test bench sanitize tsan clean soak faults attack
 
 all: build
 
@@ -46,5 +46,17 @@ attack: build
 sanitize:
 	@$(MAKE) test BUILD_DIR=build-sanitize CMAKE_FLAGS="-DKORVEL_SANITIZE=ON -DKORVEL_BENCH=OFF"
 
+# The tests that run threads beside the UI thread (the model viewer, the
+# display server's workers, modal waits from other threads) under
+# ThreadSanitizer; a reported race fails the run. tsan.supp holds the
+# suppressions, each for third-party code and with its reason.
+TSAN_TESTS = korvel_viewer_tests korvel_ui_tests korvel_platform_display_tests korvel_platform_win_tests
+tsan:
+	@$(MAKE) configure BUILD_DIR=build-tsan CMAKE_FLAGS="-DKORVEL_TSAN=ON -DKORVEL_BENCH=OFF"
+	@cmake --build build-tsan -j$(JOBS) --target $(TSAN_TESTS) korvel_samples
+	@for t in $(TSAN_TESTS); do echo "== $$t under ThreadSanitizer"; \
+	  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(abspath tsan.supp)" \
+	    build-tsan/tests/$$t || exit 1; done
+
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize
+	rm -rf $(BUILD_DIR) build-sanitize build-tsan

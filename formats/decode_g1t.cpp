@@ -200,7 +200,11 @@ bool read_container(const ByteReader& reader, G1tContainer* container) {
   const std::uint32_t listed = container->texture_count < kMaxTexturesPerContainer
                                    ? container->texture_count
                                    : kMaxTexturesPerContainer;
-  container->starts.reserve(listed);
+  // Room for no more offsets than the payload holds: a declared count alone
+  // must not take memory.
+  const std::uint64_t table_room =
+      reader.size() > container->table_offset ? (reader.size() - container->table_offset) / 4 : 0;
+  container->starts.reserve(listed < table_room ? listed : table_room);
   for (std::uint32_t i = 0; i < listed; ++i) {
     std::uint32_t offset = 0;
     if (!reader.read_u32(std::uint64_t{container->table_offset} + 4ull * i, &offset)) break;

@@ -4,6 +4,7 @@
 // rest is the payload, in a buffer of exactly its size.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -34,8 +35,32 @@ inline long listed_textures(Archive& archive, const std::uint8_t* payload, std::
   return count;
 }
 
+// Textures one input may list: each is a node and a copy, so a table of a
+// thousand only repeats the paths of a few, a thousand times per input.
+inline constexpr std::uint64_t kMaxFuzzTextures = 64;
+
+// The textures a container would list: its declared count, but no more
+// offsets than its table holds.
+inline std::uint64_t textures_listed(const std::uint8_t* payload, std::size_t length,
+                                     bool big_endian) {
+  // The table's offset and the count, 12 and 16 bytes into the header.
+  if (length < 20) return 0;
+  auto word = [&](std::size_t at) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+      const std::uint32_t byte = payload[at + (big_endian ? i : 3 - i)];
+      value = value << 8 | byte;
+    }
+    return value;
+  };
+  const std::uint64_t table = word(12);
+  const std::uint64_t room = length > table ? (length - table) / 4 : 0;
+  return std::min<std::uint64_t>(word(16), room);
+}
+
 inline void run_g1t_input(const std::uint8_t* data, std::size_t size) {
   if (size < 1 || size > 1 << 20) return;
+  if (textures_listed(data + 1, size - 1, data[0] & 1) > kMaxFuzzTextures) return;
   set_console_message_handler(&ignore_console_message);
   const std::uint8_t control = data[0];
   const std::vector<std::uint8_t> payload(data + 1, data + size);

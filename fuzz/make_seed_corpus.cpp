@@ -4,7 +4,9 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz/replace_input.h"
 #include "tools/forge/g1t_writer.h"
+#include "tools/forge/samples.h"
 
 namespace {
 
@@ -74,6 +76,49 @@ int main(int argc, char** argv) {
   write(dds_dir + "dxt3_4x4", expected_dds_file(texture(kG1tDxt3, 2, 1, 0)));
   write(dds_dir + "dxt5_16x16", expected_dds_file(texture(kG1tDxt5, 4, 1, 0)));
   write(dds_dir + "argb_4x4", expected_dds_file(texture(kG1tArgb, 2, 3, 0)));
+
+  // Replacement seeds: every entry of the sample archives with the control
+  // byte that reaches a texture in it.
+  const std::string replace_dir = std::string(argv[1]) + "/corpus/fuzz_replace/";
+  for (const ForgeArchive& archive : sample_archives()) {
+    for (std::size_t e = 0; e < archive.entries.size(); ++e) {
+      for (std::uint8_t depth = 0; depth < 4; ++depth) {
+        for (std::uint8_t wide = 0; wide < 2; ++wide) {
+          Bytes input = {
+              static_cast<std::uint8_t>((archive.big_endian ? 1 : 0) | depth << 1 | wide << 6)};
+          const Bytes& payload = archive.entries[e].payload;
+          input.insert(input.end(), payload.begin(), payload.end());
+          if (input.size() > 16384) continue;  // long inputs slow every mutation
+          // Only those whose texture 0 the archive yields.
+          ForgeArchive one;
+          one.name = "arc";
+          one.big_endian = archive.big_endian;
+          one.entries = {archive.entries[e]};
+          std::string error;
+          const auto& dir = korvel::fuzz::scratch_dir();
+          if (!write_archive(dir.path(), one, &error)) continue;
+          if (korvel::fuzz::load_texture(dir.file("arc.idx"), korvel::fuzz::replace_key(input[0]))
+                  .empty()) {
+            continue;
+          }
+          write(replace_dir + archive.name + "_" + std::to_string(e) + "_depth" +
+                    std::to_string(depth) + (wide ? "_wide" : ""),
+                input);
+        }
+      }
+    }
+  }
+  // And the small containers above, bare, each of their textures.
+  for (const bool big_endian : {false, true}) {
+    const Bytes g1t = write_g1t(small, big_endian);
+    for (std::uint8_t n = 0; n < 3; ++n) {
+      Bytes input = {static_cast<std::uint8_t>((big_endian ? 1 : 0) | n << 3 | (n == 2) << 6)};
+      input.insert(input.end(), g1t.begin(), g1t.end());
+      write(replace_dir + std::string("small_g1t_") + (big_endian ? "be_" : "le_") +
+                std::to_string(n) + (n == 2 ? "_wide" : ""),
+            input);
+    }
+  }
   std::printf("seed corpus written under %s\n", argv[1]);
   return 0;
 }

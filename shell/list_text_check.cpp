@@ -21,6 +21,27 @@ const char* skip_past(const char* at, const char* end, const char* terminator) {
   return end;
 }
 
+bool is_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The end of a document type declaration as the parser skips it: a '>'
+// inside square brackets (nested or not) does not end it, so elements there
+// are not elements.
+const char* skip_doctype(const char* at, const char* end) {
+  std::size_t brackets = 0;
+  for (; at < end; ++at) {
+    if (*at == '[') {
+      ++brackets;
+    } else if (*at == ']' && brackets > 0) {
+      --brackets;
+    } else if (*at == '>' && brackets == 0) {
+      return at + 1;
+    }
+  }
+  return end;
+}
+
 // A "&#...;" reference whose value is zero, in any spelling ("&#0;", "&#x00;").
 bool is_nul_reference(const char* at, const char* end) {
   if (!starts_with(at, end, "&#")) return false;
@@ -55,6 +76,8 @@ bool list_text_is_acceptable(const char* text, std::size_t length, std::string* 
       at = skip_past(at + 9, end, "]]>");
     } else if (starts_with(at, end, "<?")) {
       at = skip_past(at + 2, end, "?>");
+    } else if (starts_with(at, end, "<!DOCTYPE") && at + 9 < end && is_space(at[9])) {
+      at = skip_doctype(at + 9, end);
     } else if (starts_with(at, end, "<!")) {
       at = skip_past(at + 2, end, ">");
     } else if (starts_with(at, end, "</")) {
@@ -63,18 +86,24 @@ bool list_text_is_acceptable(const char* text, std::size_t length, std::string* 
     } else {
       const char* const start = at;
       // Through the tag, stepping over quoted attribute values, which may hold
-      // '>' and references the parser translates.
+      // '>' and references the parser translates. As for the parser, a quote
+      // opens a value only after '='; elsewhere it is part of a name, which
+      // is never translated (a saved name must not read as a value later).
       char quote = 0;
+      char last = 0;  // the last character outside values that is not a space
       for (++at; at < end && (quote != 0 || *at != '>'); ++at) {
         if (quote != 0 && is_nul_reference(at, end)) {
           *message = "character reference to NUL";
           *offset = static_cast<std::size_t>(at - text);
           return false;
         }
-        if (quote == 0 && (*at == '"' || *at == '\'')) {
+        if (quote == 0 && (*at == '"' || *at == '\'') && last == '=') {
           quote = *at;
-        } else if (*at == quote) {
+        } else if (quote != 0 && *at == quote) {
           quote = 0;
+          last = 0;
+        } else if (quote == 0 && !is_space(*at)) {
+          last = *at;
         }
       }
       const bool self_closing = at < end && at[-1] == '/';
