@@ -74,6 +74,8 @@ inline bool run_replace_input(const std::uint8_t* data, std::size_t size) {
     std::filesystem::create_directories(path);
     return path;
   }();
+  // The journal of the previous input's replacement is not this archive's.
+  std::filesystem::remove(folder + "/arc.journal");
   forge::ForgeArchive forged;
   forged.name = "arc";
   forged.big_endian = (control & 1) != 0;
@@ -101,14 +103,17 @@ inline bool run_replace_input(const std::uint8_t* data, std::size_t size) {
   if (archive.open(index.c_str()) == 1) {
     archive.image = texture;
     archive.image_size = static_cast<std::uint32_t>(texture.size());
-    archive.image.resize(texture.size() + 4, 0);
+    archive.image.resize(texture.size() + kImageZeroTail, 0);
     replaced = archive.replace_entry_with_image(key.c_str());
   }
   archive.release();
 
+  // Nothing of ours is left behind: the index and the data file, and the
+  // journal exactly when a replacement went through.
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& file : std::filesystem::directory_iterator(folder)) ++files;
-  if (files != 2) return false;
+  const bool journaled = std::filesystem::exists(folder + "/arc.journal");
+  if (journaled != (replaced == 1) || files != (journaled ? 3u : 2u)) return false;
   if (replaced == 1) return reads_back_as(load_texture(index, key), texture);
   return read_scratch_file(index) == index_before &&
          read_scratch_file(folder + "/arc.bin") == data_before;
