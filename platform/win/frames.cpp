@@ -28,7 +28,8 @@ std::uint64_t new_device_resource_id() {
 
 bool publish_device_resource(HWND window, const DeviceResource& resource) {
   if (resource.id == 0 || resource.bytes == nullptr || !IsWindow(window)) return false;
-  if (auto display = display_of_live_window(window)) display->device_resource_created(window, resource);
+  if (auto display = display_of_live_window(window))
+    display->device_resource_created(window, resource);
   return true;
 }
 

@@ -13,8 +13,8 @@ TEST(TextHelpers, RoundTripsBetweenTheDocumentAndTheInterface) {
   } cases[] = {
       {"", u""},
       {"plain", u"plain"},
-      {"\xE6\xB8\xB8\xE6\x88\x8F", u"\u6E38\u620F"},        // CJK
-      {"\xF0\x9F\x8E\xAE pad", u"\U0001F3AE pad"},           // outside the BMP: a surrogate pair
+      {"\xE6\xB8\xB8\xE6\x88\x8F", u"\u6E38\u620F"},  // CJK
+      {"\xF0\x9F\x8E\xAE pad", u"\U0001F3AE pad"},    // outside the BMP: a surrogate pair
       {"C:\\games\\data.idx", u"C:\\games\\data.idx"},
   };
   for (const Case& c : cases) {

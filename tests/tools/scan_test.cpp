@@ -29,8 +29,9 @@ void visit_items(const ListNode* node, const std::string& index_path,
                  const std::function<void(const ListNode*, const std::string&)>& visit) {
   for (const ListNode* child = node->first_node(); child; child = child->next_sibling()) {
     if (child->type() != rapidxml::node_element) continue;
-    const std::string path =
-        child->first_attribute("idx_file_path") ? node_attribute(child, "idx_file_path") : index_path;
+    const std::string path = child->first_attribute("idx_file_path")
+                                 ? node_attribute(child, "idx_file_path")
+                                 : index_path;
     if (child->first_attribute("output_id")) visit(child, index_path);
     visit_items(child, path, visit);
   }
@@ -60,8 +61,8 @@ TEST(CliScan, EverySampleItemExtractsFromTheSavedList) {
     if (name == "G1TG") {
       ++textures;
       EXPECT_EQ(node_attribute(item, "content"), "g1tg.html");
-      EXPECT_EQ(run({"extract", index_path, id, dir.file("out/" + std::to_string(textures) + ".png")}),
-                0)
+      EXPECT_EQ(
+          run({"extract", index_path, id, dir.file("out/" + std::to_string(textures) + ".png")}), 0)
           << index_path << " " << id;
     } else {
       ++models;
@@ -116,16 +117,19 @@ TEST(CliScan, LabelsTellWhatEachItemIs) {
   std::string out, err;
   ASSERT_EQ(run({"scan", dir.file("s.idx")}, &out, &err), 0) << err;
   const std::string index_path = dir.file("s.idx");
-  EXPECT_EQ(out, "<archive idx_file_path=\"" + index_path + "\">\n"
-                 "\ts.idx\n"
-                 "\t<idx_No.00000001>\n"
-                 "\t\tentry 1\n"
-                 "\t\t<G1TG output_id=\".\\00000001\\0.dds\" content=\"g1tg.html\">"
-                 "texture 0 \xC2\xB7 DXT5 64\xC3\x97" "32</G1TG>\n"
-                 "\t\t<G1TG output_id=\".\\00000001\\1.dds\" content=\"g1tg.html\">"
-                 "texture 1 \xC2\xB7 A8R8G8B8 4\xC3\x97" "4</G1TG>\n"
-                 "\t</idx_No.00000001>\n"
-                 "</archive>\n");
+  EXPECT_EQ(out, "<archive idx_file_path=\"" + index_path +
+                     "\">\n"
+                     "\ts.idx\n"
+                     "\t<idx_No.00000001>\n"
+                     "\t\tentry 1\n"
+                     "\t\t<G1TG output_id=\".\\00000001\\0.dds\" content=\"g1tg.html\">"
+                     "texture 0 \xC2\xB7 DXT5 64\xC3\x97"
+                     "32</G1TG>\n"
+                     "\t\t<G1TG output_id=\".\\00000001\\1.dds\" content=\"g1tg.html\">"
+                     "texture 1 \xC2\xB7 A8R8G8B8 4\xC3\x97"
+                     "4</G1TG>\n"
+                     "\t</idx_No.00000001>\n"
+                     "</archive>\n");
   // --all keeps entries without items too.
   ASSERT_EQ(run({"scan", dir.file("s.idx"), "--all"}, &out), 0);
   EXPECT_NE(out.find("<unknow>unknown data</unknow>"), std::string::npos) << out;

@@ -8,8 +8,8 @@ namespace {
 
 bool write_file(const std::string& path, const Bytes& bytes, std::string* error) {
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
-  if (!file || (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) !=
-                                      bytes.size())) {
+  if (!file ||
+      (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())) {
     *error = "cannot write " + path;
     return false;
   }
@@ -34,8 +34,8 @@ bool write_archive(const std::string& directory, const ForgeArchive& archive, st
       while (file.size() % 16 != 0) file.push_back(0);
     }
     index.u64(offset);
-    index.u64(entry.payload.empty() ? 0 : (entry.size_uncomp ? entry.size_uncomp
-                                                              : entry.payload.size()));
+    index.u64(
+        entry.payload.empty() ? 0 : (entry.size_uncomp ? entry.size_uncomp : entry.payload.size()));
     index.u64(entry.payload.size());
     index.u64(entry.flag);
   }

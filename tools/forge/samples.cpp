@@ -177,8 +177,8 @@ ForgeArchive game_archive(const std::string& name, bool big_endian) {
   archive.entries.push_back(
       {pack_of({write_g1m(robot_model(big_endian)), write_g1t(robot_skin, big_endian)}, big_endian),
        0, 0, false});
-  const Bytes rover = pack_of(
-      {write_g1m(rover_model(big_endian)), write_g1t(rover_skin, big_endian)}, big_endian);
+  const Bytes rover =
+      pack_of({write_g1m(rover_model(big_endian)), write_g1t(rover_skin, big_endian)}, big_endian);
   archive.entries.push_back({zlib_stream_of(rover, 0x4000, big_endian), rover.size(), 0, false});
   const Bytes pictures =
       pack_of({write_g1t(gallery, big_endian), text_lines(0x3000, "gallery notes")}, big_endian);

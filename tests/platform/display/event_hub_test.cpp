@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/limits.h"
 #include "platform/display/event_hub.h"
+#include "platform/limits.h"
 
 namespace korvel::display {
 namespace {

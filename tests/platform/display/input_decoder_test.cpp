@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/limits.h"
 #include "platform/display/input_decoder.h"
+#include "platform/limits.h"
 #include "tests/platform/win/window_fixture.h"
 
 namespace korvel::display {
