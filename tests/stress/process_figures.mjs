@@ -27,3 +27,7 @@ export async function settledFigures(pid, wanted, timeoutMs = 15000) {
   }
   return figures;
 }
+
+// False in a sanitizer build, whose allocator keeps freed memory in
+// quarantine: there the runs print their memory figures but do not bound them.
+export const memoryBounds = process.env.KORVEL_MEMORY_BOUNDS !== '0';
