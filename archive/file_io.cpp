@@ -249,6 +249,19 @@ int truncate_file(const char* path, std::uint64_t size) {
   return ::truncate(path, static_cast<off_t>(size)) == 0 ? 1 : 0;
 }
 
+namespace {
+
+// The descriptor, exclusively locked, or -1 (the descriptor closed).
+int lock_descriptor(Descriptor& file) {
+  int locked = -1;
+  do {
+    locked = ::flock(file.get(), LOCK_EX);
+  } while (locked != 0 && errno == EINTR);
+  return locked == 0 ? file.release() : -1;
+}
+
+}  // namespace
+
 FileLock::FileLock(const char* path) {
   if (path == nullptr) return;
   // Read access suffices for the lock, so a read-only file is still locked and
@@ -256,11 +269,13 @@ FileLock::FileLock(const char* path) {
   Descriptor file(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat status {};
   if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return;
-  int locked = -1;
-  do {
-    locked = ::flock(file.get(), LOCK_EX);
-  } while (locked != 0 && errno == EINTR);
-  if (locked == 0) fd_ = file.release();
+  fd_ = lock_descriptor(file);
+}
+
+FileLock FileLock::on_folder_of(const char* file_path) {
+  if (file_path == nullptr) return FileLock(Locked{-1});
+  Descriptor folder(::open(directory_of(file_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return FileLock(Locked{folder.get() < 0 ? -1 : lock_descriptor(folder)});
 }
 
 FileLock::~FileLock() {

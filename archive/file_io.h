@@ -63,12 +63,19 @@ int truncate_file(const char* path, std::uint64_t size);
 class FileLock {
  public:
   explicit FileLock(const char* path);
+  // The lock on the folder that holds file_path, for writers of a file that is
+  // replaced by rename, whose own inode changes with every write.
+  static FileLock on_folder_of(const char* file_path);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
   bool held() const { return fd_ >= 0; }
 
  private:
+  struct Locked {
+    int fd;
+  };
+  explicit FileLock(Locked locked) : fd_(locked.fd) {}
   int fd_ = -1;
 };
 

@@ -8,6 +8,7 @@
 #include "archive/file_io.h"
 #include "archive/file_stream.h"
 #include "archive/limits.h"
+#include "archive/temporary_files.h"
 #include "shell/list_text_check.h"
 
 namespace korvel {
@@ -99,6 +100,10 @@ int IdxListDocument::save(const char* path, std::string* error) {
   if (path == nullptr) return 0;
   make_dirs_for_path(path);
   const std::string text = to_text();
+  // Saves of a list take turns on its folder, so that a temporary file a
+  // killed save left behind cannot be one being written now: it is removed.
+  const FileLock lock = FileLock::on_folder_of(path);
+  if (lock.held()) remove_stale_temporaries(path);
   return replace_file_atomically(path, text.data(), text.size(), error);
 }
 

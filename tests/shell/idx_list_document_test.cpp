@@ -263,5 +263,22 @@ TEST(ListSave, AFailedSaveLeavesTheOldListIntact) {
   }
 }
 
+// A save killed between its temporary file and the rename leaves that file;
+// the next save removes it, and nothing else that merely looks alike.
+TEST(ListSave, TheNextSaveRemovesWhatAKilledSaveLeft) {
+  TempDir dir;
+  const std::string path = dir.file("korvel.xml");
+  write_text(path, std::string(kListDeclaration) + "<xml_root/>");
+  for (const char* name :
+       {"korvel.xml.tmp-Ab3xZ9", "korvel.xml.tmp-keep", "other.xml.tmp-Ab3xZ9"}) {
+    write_text(dir.file(name), "left");
+  }
+  IdxListDocument list;
+  list.load(path.c_str(), nullptr);
+  ASSERT_EQ(list.save(path.c_str()), 1);
+  EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"korvel.xml", "korvel.xml.tmp-keep",
+                                                            "other.xml.tmp-Ab3xZ9"}));
+}
+
 }  // namespace
 }  // namespace korvel
