@@ -13,13 +13,12 @@ namespace korvel {
 
 int FileStream::open(const char* file_path, std::uint32_t capacity, Access access) {
   close();
-  buffer_capacity = capacity;
+  buffer_capacity = 0;
   handle = -1;
   file_size = 0;
   buffer_fill = 0;
   buffer_file_pos = 0;
   buffer_pos = 0;
-  buffer.reset(new std::uint8_t[static_cast<std::size_t>(capacity) + 4]);
   if (file_path == nullptr) return 0;
   path.assign(file_path, strnlen(file_path, kMaxPathLength));
   // By default read and write access, so that a read-only file counts as
@@ -34,6 +33,10 @@ int FileStream::open(const char* file_path, std::uint32_t capacity, Access acces
   }
   handle = fd;
   file_size = static_cast<std::uint64_t>(status.st_size);
+  // Reads stop at the size seen here, so a small file never needs the whole
+  // capacity: callers ask for 16 MiB, and lists and pages are a few KiB.
+  buffer_capacity = static_cast<std::uint32_t>(std::min<std::uint64_t>(capacity, file_size));
+  buffer.reset(new std::uint8_t[static_cast<std::size_t>(buffer_capacity) + 4]);
   return 1;
 }
 

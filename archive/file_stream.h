@@ -21,7 +21,8 @@ class FileStream {
   FileStream& operator=(const FileStream&) = delete;
 
   // 1 when the existing file opened (for reading and writing unless kReadOnly
-  // is asked), else 0. The buffer is allocated either way.
+  // is asked), else 0. The buffer holds at most capacity bytes, and no more
+  // than the file has.
   int open(const char* file_path, std::uint32_t capacity, Access access = kReadWrite);
   void close();
   // New absolute position; 0 when the stream is not open.
