@@ -1,5 +1,6 @@
 #include "shell/list_text_check.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "archive/format_text.h"
@@ -42,15 +43,28 @@ const char* skip_doctype(const char* at, const char* end) {
   return end;
 }
 
-// A "&#...;" reference whose value is zero, in any spelling ("&#0;", "&#x00;").
+// The value of a digit as the parser reads it: it takes a-f as digits in
+// either base. -1 for anything else.
+int digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A "&#...;" reference that the parser turns into NUL: a zero in any
+// spelling ("&#0;", "&#x00;"), no digits at all ("&#;"), or digits whose value
+// wraps to zero in the parser's 64-bit arithmetic.
 bool is_nul_reference(const char* at, const char* end) {
   if (!starts_with(at, end, "&#")) return false;
   const char* digit = at + 2;
   const bool hex = digit < end && (*digit == 'x' || *digit == 'X');
   if (hex) ++digit;
-  const char* first = digit;
-  while (digit < end && *digit == '0') ++digit;
-  return digit > first && digit < end && *digit == ';';
+  std::uint64_t value = 0;
+  for (; digit < end && digit_value(*digit) >= 0; ++digit) {
+    value = value * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit_value(*digit));
+  }
+  return digit < end && *digit == ';' && value == 0;
 }
 
 }  // namespace

@@ -124,6 +124,11 @@ TEST(IdxListDocument, MalformedInputIsReportedWithItsPosition) {
        "elements nested deeper than 256", 2},
       {"<xml_root>\n<a>x</a>\n<b>&#0;</b></xml_root>", "character reference to NUL", 3},
       {"<xml_root><a x='&#x000;'/></xml_root>", "character reference to NUL", 1},
+      // No digits, or digits that wrap to zero, are NUL to the parser too.
+      {"<xml_root><a>&#;</a></xml_root>", "character reference to NUL", 1},
+      {"<xml_root><a x='&#x;'/></xml_root>", "character reference to NUL", 1},
+      {"<xml_root><a>&#18446744073709551616;</a></xml_root>", "character reference to NUL", 1},
+      {"<xml_root><a>&#x10000000000000000;</a></xml_root>", "character reference to NUL", 1},
   };
   for (const Case& c : cases) {
     TempDir dir;
