@@ -31,8 +31,10 @@ std::vector<std::uint8_t> encode_mod(const ModFile& mod) {
   return std::move(out.bytes());
 }
 
-bool decode_mod(const std::uint8_t* bytes, std::size_t size, ModFile* mod, std::string* error) {
-  *mod = ModFile();
+namespace {
+
+bool decode_mod_fields(const std::uint8_t* bytes, std::size_t size, ModFile* mod,
+                       std::string* error) {
   if (size < 4 || std::memcmp(bytes, kModMagic, 4) != 0) {
     *error = "not a korvel mod file (no KMOD at its start)";
     return false;
@@ -105,6 +107,16 @@ bool decode_mod(const std::uint8_t* bytes, std::size_t size, ModFile* mod, std::
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool decode_mod(const std::uint8_t* bytes, std::size_t size, ModFile* mod, std::string* error) {
+  *mod = ModFile();
+  // A refused mod holds nothing, wherever it was refused.
+  if (decode_mod_fields(bytes, size, mod, error)) return true;
+  *mod = ModFile();
+  return false;
 }
 
 bool read_mod_file(const std::string& path, ModFile* mod, std::uint32_t* file_crc,

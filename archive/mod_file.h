@@ -49,7 +49,7 @@ struct ModFile {
 
 std::vector<std::uint8_t> encode_mod(const ModFile& mod);
 
-// False, with the reason, for anything that is not a whole mod of a version
+// False, with the reason and an empty mod, for anything that is not a whole mod of a version
 // this korvel knows; entry numbers must be distinct.
 bool decode_mod(const std::uint8_t* bytes, std::size_t size, ModFile* mod, std::string* error);
 

@@ -13,6 +13,7 @@
 #include "fuzz/display_input_input.h"
 #include "fuzz/g1t_input.h"
 #include "fuzz/list_document_input.h"
+#include "fuzz/mod_file_input.h"
 #include "fuzz/png_input.h"
 #include "fuzz/replace_input.h"
 
@@ -52,6 +53,7 @@ TEST(FuzzCorpus, EveryTargetsInputsKeepTheirLaws) {
       {"fuzz_display_input", &fuzz::run_display_input},
       {"fuzz_png", &fuzz::run_png_input},
       {"fuzz_replace", &fuzz::run_replace_input},
+      {"fuzz_mod_file", &fuzz::run_mod_file_input},
   };
   for (const auto& row : kTargets) {
     SCOPED_TRACE(row.target);
