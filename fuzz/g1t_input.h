@@ -58,6 +58,24 @@ inline std::uint64_t textures_listed(const std::uint8_t* payload, std::size_t le
   return std::min<std::uint64_t>(word(16), room);
 }
 
+// Whether a texture container anywhere in the bytes as stored (at the top or
+// inside a pack) would list more than kMaxFuzzTextures: the targets that
+// reach containers through others skip such inputs, as fuzz_g1t does. Each
+// listing of one made a thousand nodes, half of their time.
+inline bool lists_too_many_textures(const std::uint8_t* payload, std::size_t length,
+                                    bool big_endian) {
+  // Byte by byte: the fuzzer's memcmp interceptor would cost more than the scan.
+  for (std::size_t at = 0; at + 4 <= length; ++at) {
+    const std::uint8_t* m = payload + at;
+    const bool magic = m[0] == 'G' && m[3] == 'G' &&
+                       ((m[1] == '1' && m[2] == 'T') || (m[1] == 'T' && m[2] == '1'));
+    if (magic && textures_listed(m, length - at, big_endian) > kMaxFuzzTextures) {
+      return true;
+    }
+  }
+  return false;
+}
+
 inline void run_g1t_input(const std::uint8_t* data, std::size_t size) {
   if (size < 1 || size > 1 << 20) return;
   if (textures_listed(data + 1, size - 1, data[0] & 1) > kMaxFuzzTextures) return;

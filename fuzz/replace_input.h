@@ -63,24 +63,6 @@ inline bool reads_back_as(const std::vector<std::uint8_t>& back,
          stored_mip_levels(texture.data(), texture.size());
 }
 
-// As fuzz_g1t does, an input is skipped when a texture container in it would
-// list more than kMaxFuzzTextures: each listing of it (two per input) made a
-// thousand nodes, half of this target's time. Containers are found by their
-// magic in the bytes as stored, at the top or inside a pack.
-inline bool lists_too_many_textures(const std::uint8_t* payload, std::size_t length,
-                                    bool big_endian) {
-  // Byte by byte: the fuzzer's memcmp interceptor would cost more than the scan.
-  for (std::size_t at = 0; at + 4 <= length; ++at) {
-    const std::uint8_t* m = payload + at;
-    const bool magic = m[0] == 'G' && m[3] == 'G' &&
-                       ((m[1] == '1' && m[2] == 'T') || (m[1] == 'T' && m[2] == '1'));
-    if (magic && textures_listed(m, length - at, big_endian) > kMaxFuzzTextures) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // False when a law broke; the sanitizers catch the rest.
 inline bool run_replace_input(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return true;

@@ -1,6 +1,7 @@
 // What one input of the container targets may ask for: a zlib chunk stream
 // at the top that declares more than kMaxFuzzStreamBytes decoded (or chunks
-// that large) is skipped. Inflating a megabyte per input only repeats the
+// that large) is skipped, and so is a texture container that would list more
+// than kMaxFuzzTextures. Inflating a megabyte per input only repeats the
 // same paths; the decoder's own checks on larger streams are not weakened,
 // as they run before it allocates.
 #pragma once
@@ -10,6 +11,7 @@
 
 #include "archive/byte_reader.h"
 #include "archive/decode_zlib.h"
+#include "fuzz/g1t_input.h"
 
 namespace korvel::fuzz {
 
@@ -23,6 +25,7 @@ inline bool stream_within_fuzz_bound(const std::uint8_t* data, std::size_t size)
         (header.total_size > kMaxFuzzStreamBytes || header.chunk_size > kMaxFuzzStreamBytes)) {
       return false;
     }
+    if (lists_too_many_textures(data, size, big_endian != 0)) return false;
   }
   return true;
 }
