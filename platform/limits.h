@@ -72,6 +72,9 @@ constexpr std::size_t kMaxHeaderCount = 100;
 // A connection must send each request's head within this time; a slower one
 // is ended, so that trickling clients cannot hold every worker.
 constexpr int kRequestHeadDeadlineSeconds = 10;
+// The same once every worker has a connection: one that has never sent a
+// whole head by then is ended, as a browser sends its request at once.
+constexpr int kPressedHeadDeadlineSeconds = 1;
 // Nesting of an input's JSON (the deepest real input, a layout report, has 3).
 constexpr std::size_t kMaxInputDepth = 16;
 // An input body from this size on hands its memory back to the system once

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -35,11 +36,22 @@ int accepted_remote_port(int fd, int port) {
   return ntohs(remote.sin_port);
 }
 
+// Bytes received on fd that nobody has read yet.
+int unread_bytes(int fd) {
+  int count = 0;
+  return ::ioctl(fd, FIONREAD, &count) == 0 ? count : 0;
+}
+
 }  // namespace
 
 ConnectionWatch::ConnectionWatch(int port, std::chrono::milliseconds head_deadline,
-                                 std::chrono::milliseconds interval)
-    : port_(port), head_deadline_(head_deadline), interval_(interval) {
+                                 std::chrono::milliseconds interval, std::size_t workers,
+                                 std::chrono::milliseconds pressed_deadline)
+    : port_(port),
+      head_deadline_(head_deadline),
+      interval_(interval),
+      workers_(workers),
+      pressed_deadline_(pressed_deadline) {
   thread_ = std::thread([this] { run(); });
 }
 
@@ -54,7 +66,9 @@ ConnectionWatch::~ConnectionWatch() {
 
 void ConnectionWatch::head_read(int remote_port) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  connections_[remote_port].since = Clock::now();
+  Connection& connection = connections_[remote_port];
+  connection.since = Clock::now();
+  connection.headed = true;
 }
 
 void ConnectionWatch::stream_opened(int remote_port) {
@@ -103,12 +117,20 @@ void ConnectionWatch::sweep() {
       ++it;
     }
   }
+  // Every connection holds a worker or waits for one (a stream holds its own).
+  const bool pressed = workers_ > 0 && open.size() >= workers_;
   for (const auto& [remote_port, fd] : open) {
     auto [it, added] = connections_.try_emplace(remote_port);
     Connection& connection = it->second;
     if (added) connection.since = now;
     connection.fd = fd;
-    if (connection.streaming || now - connection.since <= head_deadline_) continue;
+    if (connection.streaming) continue;
+    const Clock::duration waited = now - connection.since;
+    // Under pressure: never a whole head, and nothing waiting to be read (one
+    // queued for a worker has its request unread).
+    const bool stalled =
+        pressed && !connection.headed && waited > pressed_deadline_ && unread_bytes(fd) == 0;
+    if (!stalled && waited <= head_deadline_) continue;
     // Wakes the worker blocked reading it; the server then closes it.
     ::shutdown(fd, SHUT_RDWR);
     connections_.erase(it);

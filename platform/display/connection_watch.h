@@ -1,11 +1,15 @@
 // Ends connections that take too long to send a request's head. A client that
 // trickles its headers a byte at a time holds one of the server's few workers
 // for as long as it likes; a few dozen of them would shut the real tab out.
+// When as many connections are open as the server has workers, one that has
+// never sent a whole head and has nothing unread gets a short deadline, so
+// that a new connection waits about that long, not the full deadline.
 // The event streams, long by design, are left alone.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -15,9 +19,11 @@ namespace korvel::display {
 class ConnectionWatch {
  public:
   // Watches the connections accepted on port (of 127.0.0.1), from a thread of
-  // its own that looks at them every interval.
+  // its own that looks at them every interval. pressed_deadline holds once
+  // workers connections are open (0: never).
   ConnectionWatch(int port, std::chrono::milliseconds head_deadline,
-                  std::chrono::milliseconds interval);
+                  std::chrono::milliseconds interval, std::size_t workers = 0,
+                  std::chrono::milliseconds pressed_deadline = {});
   ~ConnectionWatch();
   ConnectionWatch(const ConnectionWatch&) = delete;
   ConnectionWatch& operator=(const ConnectionWatch&) = delete;
@@ -35,6 +41,7 @@ class ConnectionWatch {
     int fd = -1;
     std::chrono::steady_clock::time_point since;
     bool streaming = false;
+    bool headed = false;  // has sent a whole request head
   };
   void run();
   void sweep();
@@ -42,6 +49,8 @@ class ConnectionWatch {
   const int port_;
   const std::chrono::milliseconds head_deadline_;
   const std::chrono::milliseconds interval_;
+  const std::size_t workers_;
+  const std::chrono::milliseconds pressed_deadline_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   bool stopping_ = false;

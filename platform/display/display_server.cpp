@@ -276,7 +276,8 @@ std::unique_ptr<DisplayServer> DisplayServer::start(int port, std::string& error
   }
   if (listening >= 0) ::listen(listening, kListenBacklog);
   impl->watch = std::make_unique<ConnectionWatch>(
-      impl->port, std::chrono::seconds(kRequestHeadDeadlineSeconds), std::chrono::seconds(1));
+      impl->port, std::chrono::seconds(kRequestHeadDeadlineSeconds), std::chrono::seconds(1),
+      kServerThreads, std::chrono::seconds(kPressedHeadDeadlineSeconds));
   impl->routes();
   Impl* running = impl.get();
   impl->listener = std::thread([running] { running->server.listen_after_bind(); });

@@ -79,5 +79,38 @@ TEST(ConnectionWatch, EndsOnlyConnectionsThatSendNoHeadInTime) {
   close(listener);
 }
 
+// Once as many connections are open as there are workers, one that never sent
+// a whole head and has nothing unread is ended at the short deadline; one
+// that was served, or whose request waits unread for a worker, is not.
+TEST(ConnectionWatch, UnderPressureEndsOnlyStalledConnectionsEarly) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 8), 0);
+  socklen_t length = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const int port = ntohs(address.sin_port);
+  for (const std::size_t workers : {std::size_t{3}, std::size_t{4}}) {
+    const bool pressed = workers == 3;
+    ConnectionWatch watch(port, milliseconds(60000), milliseconds(50), workers, milliseconds(200));
+    const Accepted silent = connect_to(listener, port);
+    const Accepted served = connect_to(listener, port);
+    const Accepted queued = connect_to(listener, port);
+    watch.head_read(served.remote_port);
+    ASSERT_EQ(send(queued.client, "GET / HTTP/1.1\r\n", 16, 0), 16);
+    std::this_thread::sleep_for(milliseconds(600));
+    EXPECT_EQ(ended(silent), pressed) << workers;
+    EXPECT_FALSE(ended(served)) << workers;
+    EXPECT_FALSE(ended(queued)) << workers;
+    for (const Accepted& pair : {silent, served, queued}) {
+      close(pair.client);
+      close(pair.server);
+    }
+  }
+  close(listener);
+}
+
 }  // namespace
 }  // namespace korvel::display
