@@ -67,6 +67,55 @@ bool is_nul_reference(const char* at, const char* end) {
   return digit < end && *digit == ';' && value == 0;
 }
 
+// Characters of an element's name and of an attribute's, as the parser has
+// them: a name may hold '=', quotes and '<', which a scan for quoted values
+// must not take for anything else.
+bool is_element_name_char(char c) {
+  return !is_space(c) && c != '/' && c != '>' && c != '?' && c != '\0';
+}
+
+bool is_attribute_name_char(char c) {
+  return is_element_name_char(c) && c != '<' && c != '=' && c != '!';
+}
+
+// A start tag read as the parser reads it, from just past its '<'.
+struct StartTag {
+  const char* end = nullptr;  // past its '>'; nullptr where the parser refuses the tag
+  bool self_closing = false;
+  const char* nul_reference = nullptr;  // the first one inside an attribute value
+};
+
+StartTag read_start_tag(const char* at, const char* end) {
+  StartTag tag;
+  const char* const name = at;
+  while (at < end && is_element_name_char(*at)) ++at;
+  if (at == name) return tag;
+  for (;;) {
+    while (at < end && is_space(*at)) ++at;
+    if (at == end || !is_attribute_name_char(*at)) break;
+    while (at < end && is_attribute_name_char(*at)) ++at;
+    while (at < end && is_space(*at)) ++at;
+    if (at == end || *at != '=') return tag;
+    for (++at; at < end && is_space(*at); ++at) {
+    }
+    if (at == end || (*at != '"' && *at != '\'')) return tag;
+    const char quote = *at++;
+    // Values hold '>' and references the parser translates.
+    for (; at < end && *at != quote; ++at) {
+      if (tag.nul_reference == nullptr && is_nul_reference(at, end)) tag.nul_reference = at;
+    }
+    if (at == end) return tag;
+    ++at;
+  }
+  if (at < end && *at == '/') {
+    ++at;
+    tag.self_closing = true;
+  }
+  if (at == end || *at != '>') return tag;
+  tag.end = at + 1;
+  return tag;
+}
+
 }  // namespace
 
 bool list_text_is_acceptable(const char* text, std::size_t length, std::string* message,
@@ -98,35 +147,23 @@ bool list_text_is_acceptable(const char* text, std::size_t length, std::string* 
       if (depth > 0) --depth;
       at = skip_past(at + 2, end, ">");
     } else {
-      const char* const start = at;
-      // Through the tag, stepping over quoted attribute values, which may hold
-      // '>' and references the parser translates. As for the parser, a quote
-      // opens a value only after '='; elsewhere it is part of a name, which
-      // is never translated (a saved name must not read as a value later).
-      char quote = 0;
-      char last = 0;  // the last character outside values that is not a space
-      for (++at; at < end && (quote != 0 || *at != '>'); ++at) {
-        if (quote != 0 && is_nul_reference(at, end)) {
-          *message = "character reference to NUL";
-          *offset = static_cast<std::size_t>(at - text);
-          return false;
-        }
-        if (quote == 0 && (*at == '"' || *at == '\'') && last == '=') {
-          quote = *at;
-        } else if (quote != 0 && *at == quote) {
-          quote = 0;
-          last = 0;
-        } else if (quote == 0 && !is_space(*at)) {
-          last = *at;
-        }
+      const StartTag tag = read_start_tag(at + 1, end);
+      if (tag.end == nullptr) {
+        // The parser refuses the list here; the look goes on as over text.
+        ++at;
+        continue;
       }
-      const bool self_closing = at < end && at[-1] == '/';
-      if (at < end) ++at;
-      if (!self_closing && ++depth > kMaxListDepth) {
-        *message = format_text("elements nested deeper than %zu", kMaxListDepth);
-        *offset = static_cast<std::size_t>(start - text);
+      if (tag.nul_reference != nullptr) {
+        *message = "character reference to NUL";
+        *offset = static_cast<std::size_t>(tag.nul_reference - text);
         return false;
       }
+      if (!tag.self_closing && ++depth > kMaxListDepth) {
+        *message = format_text("elements nested deeper than %zu", kMaxListDepth);
+        *offset = static_cast<std::size_t>(at - text);
+        return false;
+      }
+      at = tag.end;
     }
   }
   return true;

@@ -129,6 +129,16 @@ TEST(IdxListDocument, MalformedInputIsReportedWithItsPosition) {
       {"<xml_root><a x='&#x;'/></xml_root>", "character reference to NUL", 1},
       {"<xml_root><a>&#18446744073709551616;</a></xml_root>", "character reference to NUL", 1},
       {"<xml_root><a>&#x10000000000000000;</a></xml_root>", "character reference to NUL", 1},
+      // An element's name may hold '=' and quotes: what follows is no value.
+      {"<xml_root><b=\"c x='1&#0;'/>\"</xml_root>", "character reference to NUL", 1},
+      {"<xml_root>\n<a=\">" +
+           [] {
+             std::string deep;
+             for (int i = 0; i < 300; ++i) deep += "<b>";
+             return deep;
+           }() +
+           "\"></xml_root>",
+       "elements nested deeper than 256", 2},
   };
   for (const Case& c : cases) {
     TempDir dir;
