@@ -105,18 +105,18 @@ TEST_F(ViewerTest, DrawsEachShownSubmeshWithTheSceneAndHidesByFlag) {
   EXPECT_EQ(frame->draws[1].stride, 40u);
 
   g_modelShow[1].store(0);
-  auto hidden = wait_for_frame(frame->number + 2);
+  auto hidden = frame_after_change();
   ASSERT_TRUE(hidden.has_value());
   EXPECT_EQ(numbers_of(*hidden), (std::vector<Numbers>{{0, 8, 0, 6}, {2, 6, 3, 3}}));
   g_modelShow[1].store(1);
-  auto shown = wait_for_frame(hidden->number + 2);
+  auto shown = frame_after_change();
   ASSERT_TRUE(shown.has_value());
   EXPECT_EQ(shown->draws.size(), 3u);
 
   // A smaller rectangle shrinks the viewport (a larger one would not fit the
   // back buffer); the projection stays square.
   g_modelRect.right = 110;
-  auto narrower = wait_for_frame(shown->number + 2);
+  auto narrower = frame_after_change();
   ASSERT_TRUE(narrower.has_value());
   EXPECT_EQ(narrower->states[0].viewport_width, 100);
   expect_scene_matrices(narrower->states[0]);
@@ -178,7 +178,7 @@ TEST_F(ViewerTest, SubmeshesPastTheFlagsAreAlwaysDrawn) {
   const auto loaded = start_and_wait(1);
   ASSERT_TRUE(loaded.has_value());
   for (auto& flag : g_modelShow) flag.store(0);  // after the viewer set them
-  const auto frame = wait_for_frame(loaded->number + 2);
+  const auto frame = frame_after_change();
   ASSERT_TRUE(frame.has_value());
   EXPECT_EQ(frame->draws.size(), 1u);
   EXPECT_TRUE(stop_viewer());

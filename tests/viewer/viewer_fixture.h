@@ -121,6 +121,16 @@ class ViewerTest : public win::testing::WindowTest {
     return std::nullopt;
   }
 
+  // The first frame begun after this call, for what a test changed just
+  // before: the newest frame may have been drawn while it changed, and the
+  // one after it begun before; the next is wholly after (frames are counted
+  // from the newest seen now, not from one seen earlier, which a slow test
+  // thread may have left many frames behind).
+  std::optional<win::DeviceFrame> frame_after_change() {
+    const auto newest = display->last_frame(model_window);
+    return wait_for_frame(newest ? newest->number + 2 : 2);
+  }
+
   // Ends the viewer; true when it ended and left nothing behind.
   bool stop_viewer() {
     g_modelElement.store(nullptr);
