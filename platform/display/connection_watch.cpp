@@ -131,6 +131,9 @@ void ConnectionWatch::sweep() {
     const bool stalled =
         pressed && !connection.headed && waited > pressed_deadline_ && unread_bytes(fd) == 0;
     if (!stalled && waited <= head_deadline_) continue;
+    // The server may have closed the descriptor since the listing and given
+    // its number to a new connection: only the one judged is ended.
+    if (accepted_remote_port(fd, port_) != remote_port) continue;
     // Wakes the worker blocked reading it; the server then closes it.
     ::shutdown(fd, SHUT_RDWR);
     connections_.erase(it);

@@ -56,11 +56,12 @@ TEST(ConnectionWatch, EndsOnlyConnectionsThatSendNoHeadInTime) {
   socklen_t length = sizeof address;
   getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
   const int port = ntohs(address.sin_port);
+  Accepted silent, stream, busy;
   {
     ConnectionWatch watch(port, milliseconds(400), milliseconds(50));
-    const Accepted silent = connect_to(listener, port);
-    const Accepted stream = connect_to(listener, port);
-    const Accepted busy = connect_to(listener, port);
+    silent = connect_to(listener, port);
+    stream = connect_to(listener, port);
+    busy = connect_to(listener, port);
     watch.stream_opened(stream.remote_port);
     for (int step = 0; step < 8; ++step) {
       std::this_thread::sleep_for(milliseconds(100));
@@ -71,10 +72,11 @@ TEST(ConnectionWatch, EndsOnlyConnectionsThatSendNoHeadInTime) {
     EXPECT_FALSE(ended(busy));
     EXPECT_EQ(watch.ended(), 1);
     watch.stream_closed(stream.remote_port);
-    for (const Accepted& pair : {silent, stream, busy}) {
-      close(pair.client);
-      close(pair.server);
-    }
+  }
+  // Closed once the watch has stopped looking at them.
+  for (const Accepted& pair : {silent, stream, busy}) {
+    close(pair.client);
+    close(pair.server);
   }
   close(listener);
 }
@@ -94,16 +96,20 @@ TEST(ConnectionWatch, UnderPressureEndsOnlyStalledConnectionsEarly) {
   const int port = ntohs(address.sin_port);
   for (const std::size_t workers : {std::size_t{3}, std::size_t{4}}) {
     const bool pressed = workers == 3;
-    ConnectionWatch watch(port, milliseconds(60000), milliseconds(50), workers, milliseconds(200));
-    const Accepted silent = connect_to(listener, port);
-    const Accepted served = connect_to(listener, port);
-    const Accepted queued = connect_to(listener, port);
-    watch.head_read(served.remote_port);
-    ASSERT_EQ(send(queued.client, "GET / HTTP/1.1\r\n", 16, 0), 16);
-    std::this_thread::sleep_for(milliseconds(600));
-    EXPECT_EQ(ended(silent), pressed) << workers;
-    EXPECT_FALSE(ended(served)) << workers;
-    EXPECT_FALSE(ended(queued)) << workers;
+    Accepted silent, served, queued;
+    {
+      ConnectionWatch watch(port, milliseconds(60000), milliseconds(50), workers,
+                            milliseconds(200));
+      silent = connect_to(listener, port);
+      served = connect_to(listener, port);
+      queued = connect_to(listener, port);
+      watch.head_read(served.remote_port);
+      ASSERT_EQ(send(queued.client, "GET / HTTP/1.1\r\n", 16, 0), 16);
+      std::this_thread::sleep_for(milliseconds(600));
+      EXPECT_EQ(ended(silent), pressed) << workers;
+      EXPECT_FALSE(ended(served)) << workers;
+      EXPECT_FALSE(ended(queued)) << workers;
+    }
     for (const Accepted& pair : {silent, served, queued}) {
       close(pair.client);
       close(pair.server);
