@@ -4,28 +4,29 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <thread>
 
+#include "platform/d3d9/deflate_blocks.h"
 #include "platform/d3d9/parallel_bands.h"
 #include "platform/limits.h"
 
 namespace korvel::d3d9 {
 namespace {
 
-// Smaller bands are not worth a thread.
+// Smaller bands are not worth their setting up.
 constexpr std::size_t kMinBandBytes = std::size_t{256} << 10;
-// zlib's inflate counts its input in 32 bits; bands stay well below that.
+constexpr unsigned kBandsPerCore = 4;
+// Bands stay far below what zlib's checksum combining counts in a z_off_t.
 constexpr std::size_t kMaxBandBytes = std::size_t{1} << 30;
 // A band that another follows ends with an empty stored block that brings the
 // next band to a byte boundary: at most one more byte for its three header
 // bits, then LEN 0 and NLEN 0xFFFF.
 constexpr std::uint8_t kStoredLengths[4] = {0x00, 0x00, 0xFF, 0xFF};
 constexpr std::size_t kJoinSlack = 1 + sizeof kStoredLengths;
-// Output room for inflating a band to find its blocks: the bytes are dropped.
-constexpr std::size_t kWalkOutputBytes = std::size_t{64} << 10;
 constexpr std::size_t kZlibHeaderLength = 2;
 constexpr std::size_t kZlibTrailerLength = 4;
 
@@ -43,53 +44,17 @@ struct CompressorDeleter {
 };
 using Compressor = std::unique_ptr<libdeflate_compressor, CompressorDeleter>;
 
-// Inflates a whole raw deflate stream with zlib, block by block, to find the
-// bit where its last block begins and the bit where it ends. False unless it
-// inflates to exactly `expected` bytes and ends in its last byte.
-bool find_last_block(const std::uint8_t* stream, std::size_t length, std::size_t expected,
-                     std::size_t* last_header_bit, std::size_t* end_bit) {
-  std::unique_ptr<std::uint8_t[]> junk(new (std::nothrow) std::uint8_t[kWalkOutputBytes]);
-  z_stream inflater{};
-  if (!junk || inflateInit2(&inflater, -MAX_WBITS) != Z_OK) return false;
-  inflater.next_in = const_cast<Bytef*>(stream);
-  inflater.avail_in = static_cast<uInt>(length);
-  std::size_t header_bit = 0;
-  std::size_t inflated = 0;
-  bool found = false;
-  for (;;) {
-    inflater.next_out = junk.get();
-    inflater.avail_out = static_cast<uInt>(kWalkOutputBytes);
-    const int status = inflate(&inflater, Z_BLOCK);
-    inflated += kWalkOutputBytes - inflater.avail_out;
-    if (status != Z_OK) break;
-    // On a block boundary zlib says how many bits of the last byte it took
-    // are still unused (fewer than 8), and whether the block was the last.
-    if ((inflater.data_type & 128) != 0) {
-      const std::size_t bit = static_cast<std::size_t>(inflater.next_in - stream) * 8 -
-                              static_cast<std::size_t>(inflater.data_type & 7);
-      if ((inflater.data_type & 64) != 0) {
-        *last_header_bit = header_bit;
-        *end_bit = bit;
-        found = true;
-        break;
-      }
-      header_bit = bit;
-    }
-  }
-  inflateEnd(&inflater);
-  return found && inflated == expected && (*end_bit + 7) / 8 == length;
-}
-
 // Makes a band's complete deflate stream one that another band may follow:
 // its last block no longer last, its end brought to a byte boundary.
 bool open_band_end(BandStream& band, std::size_t input_length) {
-  std::size_t last_header_bit = 0;
-  std::size_t end_bit = 0;
-  if (!find_last_block(band.bytes.get(), band.length, input_length, &last_header_bit, &end_bit)) {
+  DeflateEnd end;
+  if (!find_deflate_end(band.bytes.get(), band.length, &end) || end.inflated_size != input_length ||
+      (end.end_bit + 7) / 8 != band.length) {
     return false;
   }
-  band.bytes[last_header_bit / 8] &= static_cast<std::uint8_t>(~(1u << (last_header_bit % 8)));
-  const std::size_t used_bits = end_bit % 8;
+  band.bytes[end.last_block_bit / 8] &=
+      static_cast<std::uint8_t>(~(1u << (end.last_block_bit % 8)));
+  const std::size_t used_bits = end.end_bit % 8;
   if (used_bits == 0) return true;
   // The empty stored block's header bits are zeros, as are the bits that pad it.
   band.bytes[band.length - 1] &= static_cast<std::uint8_t>((1u << used_bits) - 1);
@@ -119,8 +84,8 @@ void put_zlib_header(int level, std::uint8_t* out) {
   out[1] = static_cast<std::uint8_t>(header);
 }
 
-// Used when bands cannot be joined, which zlib and libdeflate agreeing on
-// deflate should never let happen: the whole data as one stream.
+// For data too small to cut, and for bands that cannot be joined, which
+// libdeflate writing valid deflate should never let happen.
 bool deflate_zlib_whole(const std::uint8_t* data, std::size_t size, int level,
                         std::vector<std::uint8_t>* stream) {
   const Compressor compressor(libdeflate_alloc_compressor(level));
@@ -140,9 +105,12 @@ bool deflate_zlib_whole(const std::uint8_t* data, std::size_t size, int level,
 bool deflate_zlib_in_bands(const std::uint8_t* data, std::size_t size, int level,
                            std::vector<std::uint8_t>* stream, unsigned band_count) {
   stream->clear();
+  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxBandThreads);
   if (band_count == 0) {
-    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxBandThreads);
-    band_count = static_cast<unsigned>(std::clamp<std::size_t>(size / kMinBandBytes, 1, cores));
+    // Several bands a core, taken in turn, so that a core whose bands deflate
+    // quickly takes more of them.
+    band_count = static_cast<unsigned>(
+        std::clamp<std::size_t>(size / kMinBandBytes, 1, std::size_t{cores} * kBandsPerCore));
   }
   band_count = static_cast<unsigned>(
       std::max<std::size_t>(band_count, (size + kMaxBandBytes - 1) / kMaxBandBytes));
@@ -155,10 +123,11 @@ bool deflate_zlib_in_bands(const std::uint8_t* data, std::size_t size, int level
     return size / band_count * band + size % band_count * band / band_count;
   };
   std::vector<BandStream> bands(band_count);
-  for_each_band(band_count, 1, 1, [&](std::uint32_t first, std::uint32_t last) {
+  std::atomic<unsigned> next_band{0};
+  for_each_band(std::min(cores, band_count), 1, 1, [&](std::uint32_t, std::uint32_t) {
     const Compressor compressor(libdeflate_alloc_compressor(level));
     if (!compressor) return;
-    for (std::uint32_t i = first; i < last; ++i) {
+    for (unsigned i = next_band++; i < band_count; i = next_band++) {
       const std::size_t start = band_start(i);
       deflate_band(compressor.get(), data + start, band_start(i + 1) - start, i + 1 == band_count,
                    &bands[i]);

@@ -1,6 +1,8 @@
 // One zlib stream deflated on every core: the data is cut into bands, each
 // band is deflated on its own by libdeflate, and the bands' deflate streams
-// are joined into one as zlib's gzjoin example joins them.
+// are joined into one as zlib's gzjoin example joins streams: each band's
+// last block loses its "final" bit, and an empty stored block brings the
+// next band to a byte boundary.
 #pragma once
 
 #include <cstddef>
