@@ -18,7 +18,7 @@ namespace korvel::d3d9 {
 namespace {
 
 // Smaller bands are not worth their setting up.
-constexpr std::size_t kMinBandBytes = std::size_t{256} << 10;
+constexpr std::size_t kMinBandBytes = std::size_t{512} << 10;
 constexpr unsigned kBandsPerCore = 4;
 // Bands stay far below what zlib's checksum combining counts in a z_off_t.
 constexpr std::size_t kMaxBandBytes = std::size_t{1} << 30;
