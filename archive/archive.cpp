@@ -13,6 +13,7 @@
 #include "archive/format_text.h"
 #include "archive/large_buffer.h"
 #include "archive/limits.h"
+#include "archive/listing_memory.h"
 
 namespace korvel {
 namespace {
@@ -134,6 +135,7 @@ int Archive::open(const char* index_path) {
 
 int Archive::load_entry(const char* key) {
   ContentTree tree;
+  keep_listing_memory(tree);
   return load_entry_into(tree, key);
 }
 

@@ -65,6 +65,10 @@ constexpr std::uint64_t kMaxContentNodes = 0x80000;
 // index of zeros could otherwise claim tens of millions.
 constexpr std::uint32_t kMaxIndexRecords = 0x100000;
 
+// Listing memory kept from one request for the next: the elements of about
+// 150,000 entries. A larger listing gives the rest back to the system.
+constexpr std::size_t kMaxKeptListingBytes = std::size_t{64} << 20;
+
 // The FileStream buffer every caller opens with.
 constexpr std::uint32_t kStreamBufferCapacity = 0x1000000;
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "archive/large_buffer.h"
+#include "archive/listing_memory.h"
 
 namespace korvel {
 namespace {
@@ -71,7 +72,8 @@ void* ListingArena::take(std::size_t bytes) {
     next_ = tree_.allocate_string(nullptr, block + kAlignment);
     next_ += (kAlignment - reinterpret_cast<std::uintptr_t>(next_) % kAlignment) % kAlignment;
     end_ = next_ + block;
-    prefault_pages(next_, block);
+    // A fresh block is mapped at once; one kept from an earlier listing is mapped already.
+    if (!in_reused_listing_memory(next_, block)) prefault_pages(next_, block);
   }
   void* taken = next_;
   next_ += bytes;

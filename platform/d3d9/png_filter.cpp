@@ -81,8 +81,15 @@ void filter_band(const PngRowSource& source, bool adaptive, std::uint32_t first_
     const std::uint8_t* row = source.rows + y * length;
     std::uint8_t* target = out + y * (length + 1);
     if (!adaptive) {
-      target[0] = kTypeNone;
-      std::memcpy(target + 1, row, length);
+      // A row that repeats the one above becomes zeros, which deflate finds
+      // at once; the same bytes a row apart cost it long-distance matches.
+      const bool repeats = y > 0 && std::memcmp(row, row - length, length) == 0;
+      target[0] = repeats ? kTypeUp : kTypeNone;
+      if (repeats) {
+        std::memset(target + 1, 0, length);
+      } else {
+        std::memcpy(target + 1, row, length);
+      }
       continue;
     }
     const std::uint8_t* prior = y == 0 ? zero_row.data() : row - length;

@@ -20,7 +20,8 @@ std::size_t png_filtered_size(const PngRowSource& source);
 // Writes the filtered rows into out, which holds png_filtered_size bytes.
 // Adaptive: each row takes the filter whose output has the smallest sum of
 // magnitudes, which lets deflate find smooth pictures' runs; otherwise rows
-// stay as they are (best for palette indices). Bands of rows go to every core.
+// stay as they are (best for palette indices), except that a row equal to
+// the one above takes Up and becomes zeros. Bands of rows go to every core.
 void filter_png_rows(const PngRowSource& source, bool adaptive, std::uint8_t* out);
 
 }  // namespace korvel::d3d9
