@@ -63,10 +63,11 @@ TEST(PngEncode, PixelsSurviveExactly) {
   const struct {
     std::uint32_t width, height;
     Kind kind;
-  } cases[] = {{1, 1, kNoise},     {3, 5, kNoise},       {257, 3, kNoise},
-               {64, 64, kNoise},   {1, 300, kNoise},     {1100, 1000, kSmooth},
-               {700, 900, kNoise}, {301, 40, kOpaque},   {13, 7, kColours2},
-               {9, 5, kColours4},  {33, 17, kColours16}, {130, 90, kColours256}};
+  } cases[] = {{1, 1, kNoise},        {3, 5, kNoise},     {257, 3, kNoise},
+               {64, 64, kNoise},      {1, 300, kNoise},   {1100, 1000, kSmooth},
+               {700, 900, kNoise},    {301, 40, kOpaque}, {700, 900, kOpaque},
+               {13, 7, kColours2},    {9, 5, kColours4},  {33, 17, kColours16},
+               {130, 90, kColours256}};
   TempDir scratch;
   for (const auto& [width, height, kind] : cases) {
     for (const d3d9::PngPacking packing : {d3d9::PngPacking::kQuick, d3d9::PngPacking::kCompact}) {
@@ -82,6 +83,12 @@ TEST(PngEncode, PixelsSurviveExactly) {
       ASSERT_GT(png.size(), 8u);
       EXPECT_EQ(Bytes(png.begin(), png.begin() + 8),
                 (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+      if (packing == d3d9::PngPacking::kQuick) {
+        // Stored rows drop the alpha of an opaque picture: RGB (2), else RGBA (6).
+        bool opaque = true;
+        for (std::size_t i = 3; i < image.pixels.size(); i += 4) opaque &= image.pixels[i] == 255;
+        EXPECT_EQ(png[25], opaque ? 2 : 6) << width << "x" << height;
+      }
       RgbaImage by_libpng, by_pillow;
       ASSERT_TRUE(read_png_rgba(png, &by_libpng)) << width << "x" << height;
       EXPECT_EQ(by_libpng.width, width);
