@@ -8,11 +8,10 @@
 // the same PNG bytes fetched and decoded by the page from a plain node HTTP
 // server (no-store, as korvel answers), and the same bytes again from
 // korvel's /data route. Goal: the click's transfer at most 10 ms above the
-// reference's.
-//
-// KORVEL_BENCH_BEFORE=<build folder> runs an earlier korvel beside this one,
-// each with its own browser, the two taking turns click by click, so that
-// the whole click before and after a change is measured under the same load.
+// reference's. KORVEL_BUILD_DIR names the build to measure, so that an
+// earlier build can be run just before or after for the whole click.
+// (Two korvels with a browser each, taking turns, were tried: the one started
+// second came out a third slower even when both were the same build.)
 // Prints figures only.
 import {spawnSync} from 'node:child_process';
 import http from 'node:http';
@@ -68,13 +67,12 @@ const referenceOrigin = `http://127.0.0.1:${reference.address().port}`;
 
 // A korvel with texture 1 of the first entry made 2048x2048, its tree open
 // on that entry.
-async function session(name, build) {
-  const korvel = await startKorvel({build});
+async function session() {
+  const korvel = await startKorvel();
   const {page, dir} = korvel;
   const archive = join(dir, 'korvel_res/samples/textures.idx');
   writeFileSync(join(dir, 'big.dds'), bigDds());
-  const replaced = spawnSync(join(build, 'tools/cli/korvel-cli'),
-      ['replace', archive, '.\\00000000\\1.dds', join(dir, 'big.dds')]);
+  const replaced = spawnSync(cli, ['replace', archive, '.\\00000000\\1.dds', join(dir, 'big.dds')]);
   if (replaced.status !== 0) throw new Error(`the 2048x2048 texture was not made: ${replaced.stdout}`);
   await page.goto(korvel.address);
   const label = (text) => page.locator('.tree-label').filter({hasText: new RegExp(`^${text}`)});
@@ -82,7 +80,7 @@ async function session(name, build) {
   await button('textures.idx').click();
   await button('entry 0').click();
   await label('texture 2').waitFor();
-  return {name, korvel, page, archive, label,
+  return {korvel, page, archive, label,
     token: new URL(korvel.address).searchParams.get('token')};
 }
 
@@ -168,11 +166,9 @@ const newFigures = () => {
 const f = (values) => (values.length ? median(values).toFixed(1) : '').padStart(9);
 const signed = (value) => `${value >= 0 ? '+' : ''}${value.toFixed(1)}`;
 
-function report(shown, run, figures) {
-  console.log(`\n${shown.name}, ${run.name}: PNG of ${figures.bytes} bytes, medians of ` +
-      `${rounds} (ms)`);
-  console.log('                         total   queued  1st byte     body transfer  browser' +
-      '  korvel');
+function report(shown, figures) {
+  console.log(`\n${shown.name}: PNG of ${figures.bytes} bytes, medians of ${rounds} (ms)`);
+  console.log('                        total   queued 1st byte     body transfer  browser   korvel');
   const row = (name, set) => console.log(name.padEnd(20) + parts.map((part) => f(set[part]))
       .join(''));
   row('click to picture', figures.click);
@@ -189,43 +185,28 @@ function report(shown, run, figures) {
 
 const cases = [{name: '256x256', item: 'texture 0', key: '.\\00000000\\0.dds', side: 256},
   {name: '2048x2048', item: 'texture 1', key: '.\\00000000\\1.dds', side: 2048}];
-const runs = [await session('this build', buildDir)];
-if (process.env.KORVEL_BENCH_BEFORE) {
-  runs.push(await session('before', process.env.KORVEL_BENCH_BEFORE));
-}
+const run = await session();
 try {
   for (const shown of cases) {
-    const all = runs.map(() => newFigures());
+    const figures = newFigures();
     const cliTimes = [];
     for (let round = 0; round < rounds; ++round) {
-      // The korvels take turns, each first in every other round.
-      const order = round % 2 === 0 ? runs.map((_, i) => i) : runs.map((_, i) => i).reverse();
-      for (const at of order) {
-        const run = runs[at];
-        const figures = all[at];
-        const measured = await click(run, shown);
-        for (const part of parts) figures.click[part].push(measured[part]);
-        figures.bytes = measured.bytes;
-        const {again, plain} = await sameBytes(run, shown, measured.path, round);
-        for (const part of Object.keys(again)) {
-          figures.again[part].push(again[part]);
-          figures.plain[part].push(plain[part]);
-        }
+      const measured = await click(run, shown);
+      for (const part of parts) figures.click[part].push(measured[part]);
+      figures.bytes = measured.bytes;
+      const {again, plain} = await sameBytes(run, shown, measured.path, round);
+      for (const part of Object.keys(again)) {
+        figures.again[part].push(again[part]);
+        figures.plain[part].push(plain[part]);
       }
       const started = performance.now();
-      spawnSync(cli, ['extract', runs[0].archive, shown.key, join(runs[0].korvel.dir,
-        'reference.png')]);
+      spawnSync(cli, ['extract', run.archive, shown.key, join(run.korvel.dir, 'reference.png')]);
       cliTimes.push(performance.now() - started);
     }
-    runs.forEach((run, at) => report(shown, run, all[at]));
+    report(shown, figures);
     console.log(`korvel-cli extracting it as a compact PNG file: ${median(cliTimes).toFixed(1)} ms`);
-    if (runs.length > 1) {
-      const [after, before] = all.map((figures) => median(figures.click.total));
-      console.log(`${shown.name}, the whole click: before ${before.toFixed(1)} ms, this build ` +
-          `${after.toFixed(1)} ms (x${(after / before).toFixed(2)})`);
-    }
   }
 } finally {
-  for (const run of runs) await run.korvel.stop();
+  await run.korvel.stop();
   reference.close();
 }

@@ -13,11 +13,10 @@ const chromiumArgs = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-
   '--no-first-run', '--disable-background-networking', '--disable-component-update',
   '--disable-sync'];
 
-// build: the build folder to take korvel from (a benchmark may compare two).
-export async function startKorvel({build = buildDir} = {}) {
+export async function startKorvel() {
   const dir = mkdtempSync(join(tmpdir(), 'korvel-browser-'));
-  copyFileSync(join(build, 'korvel'), join(dir, 'korvel'));
-  cpSync(join(build, 'korvel_res'), join(dir, 'korvel_res'), {recursive: true,
+  copyFileSync(join(buildDir, 'korvel'), join(dir, 'korvel'));
+  cpSync(join(buildDir, 'korvel_res'), join(dir, 'korvel_res'), {recursive: true,
     filter: (path) => !path.includes('CMakeFiles')});
   const child = spawn(join(dir, 'korvel'), ['--port', '0'], {cwd: dir, env: {...process.env,
     HOME: dir}});
