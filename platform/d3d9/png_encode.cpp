@@ -102,15 +102,42 @@ class StoredBlockWriter {
   std::uint32_t adler_ = 1;
 };
 
-// Unfiltered rows straight from the image into stored blocks: one copy of the
-// pixels and two checksums, for a picture shown once and dropped.
-std::size_t write_stored_rows(const RgbaImage& image, std::uint8_t* out) {
+// Whether every pixel's alpha is 255. Rows are checked whole, so that a
+// translucent picture is found out early at little cost.
+bool all_opaque(const RgbaImage& image) {
   const std::size_t row_length = std::size_t{image.width} * 4;
-  const std::uint8_t filter_none = 0;
+  for (std::uint32_t y = 0; y < image.height; ++y) {
+    const std::uint8_t* row = image.pixels.data() + y * row_length;
+    std::uint8_t alpha = 0xFF;
+    for (std::size_t x = 3; x < row_length; x += 4) alpha &= row[x];
+    if (alpha != 0xFF) return false;
+  }
+  return true;
+}
+
+// Unfiltered rows straight from the image into stored blocks: one copy of the
+// pixels and two checksums, for a picture shown once and dropped. An opaque
+// picture goes as RGB: a quarter fewer bytes to move and to read back.
+std::size_t write_stored_rows(const RgbaImage& image, bool rgb, std::uint8_t* out) {
+  const std::size_t rgba_length = std::size_t{image.width} * 4;
+  const std::size_t row_length = rgb ? std::size_t{image.width} * 3 : rgba_length;
+  // The filter byte, the colours and one byte of slack: each pixel is copied
+  // as four bytes, the fourth overwritten by the next pixel's first.
+  std::vector<std::uint8_t> packed(rgb ? row_length + 2 : 0);
   StoredBlockWriter writer(out, (row_length + 1) * image.height);
   for (std::uint32_t y = 0; y < image.height; ++y) {
-    writer.append(&filter_none, 1);
-    writer.append(image.pixels.data() + y * row_length, row_length);
+    const std::uint8_t* row = image.pixels.data() + y * rgba_length;
+    if (!rgb) {
+      const std::uint8_t filter_none = 0;
+      writer.append(&filter_none, 1);
+      writer.append(row, row_length);
+      continue;
+    }
+    // The filter byte (none) and the row's colours, one append per row.
+    std::uint8_t* to = packed.data();
+    *to++ = 0;
+    for (std::uint32_t x = 0; x < image.width; ++x, to += 3, row += 4) std::memcpy(to, row, 4);
+    writer.append(packed.data(), row_length + 1);
   }
   return static_cast<std::size_t>(writer.finish() - out);
 }
@@ -128,7 +155,13 @@ ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, P
   // A file to keep takes the smallest exact colour type, as other encoders do.
   PngPixels pixels;
   pixels.row_length = std::size_t{image.width} * 4;
-  if (!quick) pixels = reduce_for_png(image);
+  if (!quick) {
+    pixels = reduce_for_png(image);
+  } else if (all_opaque(image)) {
+    pixels.colour_type = kPngColourRgb;
+    pixels.filter_unit = 3;
+    pixels.row_length = std::size_t{image.width} * 3;
+  }
   const PngRowSource source{pixels.rows.empty() ? image.pixels.data() : pixels.rows.data(),
                             pixels.row_length, image.height, pixels.filter_unit};
   const std::size_t filtered_size = png_filtered_size(source);
@@ -181,7 +214,7 @@ ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, P
     idat += frame_chunk(idat, "tRNS", pixels.transparency.size());
   }
   if (quick) {
-    stream_length = write_stored_rows(image, idat + 8);
+    stream_length = write_stored_rows(image, pixels.colour_type == kPngColourRgb, idat + 8);
   } else {
     std::memcpy(idat + 8, deflated.data(), stream_length);
   }

@@ -11,7 +11,7 @@
 namespace korvel::d3d9 {
 
 enum class PngPacking {
-  kQuick,    // rows stored without compression: the fastest PNG there is, but large
+  kQuick,    // rows stored, RGB when opaque: the fastest PNG there is, but large
   kCompact,  // rows filtered per row and deflated hard: small files, still quick
 };
 

@@ -72,8 +72,10 @@ void send_shared(httplib::Response& response,
 
 void serve_bytes(httplib::Response& response, const std::optional<DataItem>& item) {
   if (!item || item->bytes == nullptr) return refuse(response, 404, "no such data");
-  // Ids are never reused, so what an id names never changes.
-  response.set_header("Cache-Control", "private, max-age=31536000, immutable");
+  // Kept out of the browser's disk cache: the client keeps what it reuses
+  // (sheets by id, a picture in its element), and writing a 2048x2048
+  // texture's PNG to disk cost the browser more than its whole transfer.
+  response.set_header("Cache-Control", "no-store");
   send_shared(response, {item->bytes}, item->content_type.c_str());
 }
 

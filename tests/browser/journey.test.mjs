@@ -81,7 +81,11 @@ test('the road of a modder, with mouse and keyboard', {timeout: 180000}, async (
     // Expanding an archive lists its entries; a texture shows at its size.
     await button('textures.idx').click();
     await button('entry 0').click();
+    const pictureAnswer = page.waitForResponse((answer) => answer.url().includes('/data/') &&
+        answer.request().resourceType() === 'image');
     await label('texture 0 · DXT1 256×256').click();
+    // Served from korvel's memory, never written to the browser's disk cache.
+    assert.equal((await pictureAnswer).headers()['cache-control'], 'no-store');
     const picture = page.locator('#texture');
     await page.waitForFunction(() => {
       const img = document.querySelector('.page-view').shadowRoot.querySelector('korvel-frame')

@@ -86,6 +86,12 @@ TEST(PngEncode, PixelsSurviveExactly) {
       ASSERT_GT(png.size(), 8u);
       EXPECT_EQ(Bytes(png.begin(), png.begin() + 8),
                 (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+      if (packing == d3d9::PngPacking::kQuick) {
+        // Stored rows drop the alpha of an opaque picture: RGB (2), else RGBA (6).
+        bool opaque = true;
+        for (std::size_t i = 3; i < image.pixels.size(); i += 4) opaque &= image.pixels[i] == 255;
+        EXPECT_EQ(png[25], opaque ? 2 : 6) << width << "x" << height;
+      }
       RgbaImage by_libpng, by_pillow;
       ASSERT_TRUE(read_png_rgba(png, &by_libpng)) << width << "x" << height;
       EXPECT_EQ(by_libpng.width, width);
