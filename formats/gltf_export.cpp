@@ -418,7 +418,8 @@ bool export_model_file(const std::string& index_path, const std::string& model_k
     std::string texture_error;
     d3d9::ImageResult converted{};
     if (load_stored_texture(index_path, texture_key, &dds, &texture_error)) {
-      converted = d3d9::dds_first_level_to_png(dds.data(), dds.size(), &png);
+      converted =
+          d3d9::dds_first_level_to_png(dds.data(), dds.size(), &png, d3d9::PngPacking::kCompact);
       if (!converted.ok()) texture_error = converted.message;
     }
     if (!texture_error.empty()) png.clear();

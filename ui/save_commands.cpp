@@ -109,7 +109,8 @@ void save_selected_texture_as_png() {
     return;
   }
   std::vector<std::uint8_t> png;
-  const d3d9::ImageResult converted = d3d9::dds_first_level_to_png(dds.data(), dds.size(), &png);
+  const d3d9::ImageResult converted =
+      d3d9::dds_first_level_to_png(dds.data(), dds.size(), &png, d3d9::PngPacking::kCompact);
   if (!converted.ok()) {
     tell(kSaveFailed, converted.message);
     return;

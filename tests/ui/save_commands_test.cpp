@@ -1,5 +1,6 @@
 // A modder's road through the new commands: the texture saved as PNG, painted
 // and put back, and the model exported as glTF with that texture.
+#include <algorithm>
 #include <cstring>
 
 #include "platform/d3d9/dds_decode.h"
@@ -54,8 +55,12 @@ TEST_F(Browsing, SavePngPaintReplaceAndExportTheModel) {
   answers.push_back(scratch.file("models/robot"));
   click("export_model");
   const std::vector<std::uint8_t> glb = read_bytes(scratch.file("models/robot.glb"));
-  ASSERT_GT(glb.size(), png.size());
+  ASSERT_GT(glb.size(), 4u);
   EXPECT_EQ(std::memcmp(glb.data(), "glTF", 4), 0);
+  // The painted texture goes inside it, as a compressed PNG.
+  const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  EXPECT_NE(std::search(glb.begin(), glb.end(), signature, signature + 8), glb.end());
+  EXPECT_LT(glb.size(), png.size());
 
   EXPECT_EQ(told, (std::vector<std::string>{"保存成功，碉堡了！", "替换成功，碉堡了！",
                                             "导出成功，碉堡了！"}));
