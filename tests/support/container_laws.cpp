@@ -38,14 +38,17 @@ void collect_leaves(const std::uint8_t* payload, std::uint32_t length, std::uint
   leaves->emplace_back(payload, payload + length);
 }
 
-// True when a zlib stream inside, rebuilt with nothing replaced, would have to
-// carry fewer than 128 decoded bytes that differ from what it held (a texture
-// container in it is laid out afresh without the bytes it does not own). No
-// stream holds so few: a chunk with bytes pads to 128, and none may pad past
-// the decoded size. Such a rebuild fails by design rather than write a stream
-// that does not read back.
-bool rebuild_shrinks_a_stream_below_a_chunk(const std::uint8_t* payload, std::uint32_t length,
-                                            std::uint8_t big_endian, int depth) {
+// True when a zlib stream inside, rebuilt with nothing replaced, gets content
+// that differs from what it held (a texture container in it is laid out
+// afresh without the bytes it does not own) and cannot be built soundly:
+// - fewer than 128 decoded bytes: no stream holds so few, as a chunk with
+//   bytes pads to 128 and none may pad past the decoded size;
+// - a chunk of the old stream did not decompress: a new stream would write
+//   zeros over bytes another tool may still read.
+// Such a rebuild fails by design rather than write a stream that does not
+// read back, or one that loses data.
+bool a_stream_inside_cannot_be_rebuilt(const std::uint8_t* payload, std::uint32_t length,
+                                       std::uint8_t big_endian, int depth) {
   if (depth >= kMaxContainerDepth) return false;
   const ByteReader reader(payload, length, big_endian);
   std::uint32_t item_count = 0;
@@ -53,9 +56,9 @@ bool rebuild_shrinks_a_stream_below_a_chunk(const std::uint8_t* payload, std::ui
   if (read_pack_header(reader, &item_count, &header_length)) {
     for (std::uint32_t i = 0; i < item_count; ++i) {
       const PackItem item = read_pack_item(reader, i);
-      if (rebuild_shrinks_a_stream_below_a_chunk(payload + item.offset,
-                                                 static_cast<std::uint32_t>(item.size), big_endian,
-                                                 depth + 1)) {
+      if (a_stream_inside_cannot_be_rebuilt(payload + item.offset,
+                                            static_cast<std::uint32_t>(item.size), big_endian,
+                                            depth + 1)) {
         return true;
       }
     }
@@ -64,23 +67,28 @@ bool rebuild_shrinks_a_stream_below_a_chunk(const std::uint8_t* payload, std::ui
   ZlibStreamHeader header;
   if (!read_zlib_stream_header(reader, &header)) return false;
   ByteBuffer decoded(static_cast<std::size_t>(header.total_size) + kPayloadSlack, 0);
-  inflate_zlib_stream(reader, header, decoded.data());
-  // A recognised stream holds at least 128 bytes, so fewer is a change.
+  const bool complete = inflate_zlib_stream(reader, header, decoded.data());
   const RebuildResult inner = rebuild_unchanged(decoded.data(), header.total_size, big_endian);
-  if (!inner.failed && inner.stored_size < 128) return true;
-  return rebuild_shrinks_a_stream_below_a_chunk(decoded.data(), header.total_size, big_endian,
-                                                depth + 1);
+  if (!inner.failed) {
+    // A recognised stream holds at least 128 bytes, so fewer is a change.
+    if (inner.stored_size < 128) return true;
+    const bool changed = inner.bytes.size() != header.total_size ||
+                         std::memcmp(inner.bytes.data(), decoded.data(), header.total_size) != 0;
+    if (!complete && changed) return true;
+  }
+  return a_stream_inside_cannot_be_rebuilt(decoded.data(), header.total_size, big_endian,
+                                           depth + 1);
 }
 
 std::string describe(const char* law, std::uint8_t big_endian) {
   return std::string(law) + (big_endian ? " (big-endian)" : " (little-endian)");
 }
 
-// A failed rebuild is a broken law unless a stream inside could not hold its
-// rebuilt content; even then it must leave nothing to write.
+// A failed rebuild is a broken law unless a stream inside could not soundly
+// hold its rebuilt content; even then it must leave nothing to write.
 std::string judge_failed_rebuild(const std::uint8_t* data, std::uint32_t length,
                                  std::uint8_t big_endian, const RebuildResult& rebuilt) {
-  if (!rebuild_shrinks_a_stream_below_a_chunk(data, length, big_endian, 0)) {
+  if (!a_stream_inside_cannot_be_rebuilt(data, length, big_endian, 0)) {
     return describe("rebuild of unchanged content failed", big_endian);
   }
   if (rebuilt.stored_size != 0 || !rebuilt.bytes.empty()) {

@@ -36,8 +36,9 @@ RebuildResult rebuild_unchanged(const std::uint8_t* payload, std::uint32_t lengt
 // In both byte orders: decoding and rebuilding do not fail, and a rebuild
 // with nothing changed gives the payload back byte for byte, with the same
 // tree and the same leaves when read again. The one failure allowed, leaving
-// nothing, is a zlib stream whose content a rebuild lays out afresh into
-// fewer than 128 bytes, which no stream holds.
+// nothing, is a zlib stream whose content a rebuild lays out afresh where no
+// stream can soundly hold it: in fewer than 128 bytes, or after a chunk of
+// the old stream did not decompress.
 std::string check_unchanged_rebuild(const std::uint8_t* data, std::size_t size);
 
 // For any payload, in both byte orders: decoding and rebuilding do not
