@@ -39,6 +39,27 @@ Accepted connect_to(int listener, int port) {
   return pair;
 }
 
+// A listening socket on a free port of 127.0.0.1, or -1.
+int listen_on_loopback() {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener, 8) != 0) {
+    close(listener);
+    return -1;
+  }
+  return listener;
+}
+
+int port_of(int listener) {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  return ntohs(address.sin_port);
+}
+
 // True when the server side was shut down: the client reads the end.
 bool ended(const Accepted& pair) {
   pollfd wait{pair.client, POLLIN, 0};
@@ -47,15 +68,9 @@ bool ended(const Accepted& pair) {
 }
 
 TEST(ConnectionWatch, EndsOnlyConnectionsThatSendNoHeadInTime) {
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 8), 0);
-  socklen_t length = sizeof address;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  const int port = ntohs(address.sin_port);
+  const int listener = listen_on_loopback();
+  ASSERT_GE(listener, 0);
+  const int port = port_of(listener);
   Accepted silent, stream, busy;
   {
     ConnectionWatch watch(port, milliseconds(400), milliseconds(50));
@@ -85,15 +100,9 @@ TEST(ConnectionWatch, EndsOnlyConnectionsThatSendNoHeadInTime) {
 // a whole head and has nothing unread is ended at the short deadline; one
 // that was served, or whose request waits unread for a worker, is not.
 TEST(ConnectionWatch, UnderPressureEndsOnlyStalledConnectionsEarly) {
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 8), 0);
-  socklen_t length = sizeof address;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  const int port = ntohs(address.sin_port);
+  const int listener = listen_on_loopback();
+  ASSERT_GE(listener, 0);
+  const int port = port_of(listener);
   for (const std::size_t workers : {std::size_t{3}, std::size_t{4}}) {
     const bool pressed = workers == 3;
     Accepted silent, served, queued;
