@@ -49,35 +49,43 @@ struct Channel {
 // starting a thread would cost more than it saves.
 constexpr std::uint32_t kMinPixelsPerBand = 1u << 18;
 
-std::uint32_t min_rows_per_band(std::uint32_t width) {
-  return kMinPixelsPerBand / width + 1;
+// The channels of an uncompressed level's pixels.
+struct MaskedChannels {
+  Channel red, green, blue, alpha;
+
+  explicit MaskedChannels(const DdsPixelFormat& format)
+      : red(format.dwRBitMask),
+        green(format.dwGBitMask),
+        blue(format.dwBBitMask),
+        // Without the alpha flag the alpha mask is not meaningful (X8R8G8B8).
+        alpha((format.dwFlags & kDdpfAlphaPixels) != 0 ? format.dwABitMask : 0) {}
+};
+
+std::uint32_t load_pixel(const std::uint8_t* bytes, std::uint32_t bytes_per_pixel) {
+  std::uint32_t pixel = 0;
+  std::memcpy(&pixel, bytes, bytes_per_pixel);
+  return pixel;
 }
 
 // Rows [first_row, last_row) of an uncompressed level.
-void decode_masked_rows(const DdsPixelFormat& format, const std::uint8_t* pixels,
-                        std::uint32_t bytes_per_pixel, RgbaImage* image, std::uint32_t first_row,
-                        std::uint32_t last_row) {
-  const Channel red(format.dwRBitMask), green(format.dwGBitMask), blue(format.dwBBitMask);
-  // Without the alpha flag the alpha mask is not meaningful (X8R8G8B8).
-  const Channel alpha((format.dwFlags & kDdpfAlphaPixels) != 0 ? format.dwABitMask : 0);
-  const std::size_t first = std::size_t{image->width} * first_row;
-  const std::size_t count = std::size_t{image->width} * (last_row - first_row);
-  pixels += first * bytes_per_pixel;
-  std::uint8_t* out = image->pixels.data() + first * 4;
-  for (std::size_t i = 0; i < count; ++i, pixels += bytes_per_pixel, out += 4) {
-    std::uint32_t pixel = 0;
-    std::memcpy(&pixel, pixels, bytes_per_pixel);
-    out[0] = red.value(pixel, 0);
-    out[1] = green.value(pixel, 0);
-    out[2] = blue.value(pixel, 0);
-    out[3] = alpha.value(pixel, 255);
+void decode_masked_rows(const DdsLevel& level, std::uint32_t first_row, std::uint32_t last_row,
+                        std::uint8_t* out) {
+  const MaskedChannels channels(level.format);
+  const std::size_t count = std::size_t{level.width} * (last_row - first_row);
+  const std::uint8_t* pixels = level.pixels + std::size_t{level.width} * first_row * level.unit_bytes;
+  for (std::size_t i = 0; i < count; ++i, pixels += level.unit_bytes, out += 4) {
+    const std::uint32_t pixel = load_pixel(pixels, level.unit_bytes);
+    out[0] = channels.red.value(pixel, 0);
+    out[1] = channels.green.value(pixel, 0);
+    out[2] = channels.blue.value(pixel, 0);
+    out[3] = channels.alpha.value(pixel, 255);
   }
 }
 
 }  // namespace
 
-ImageResult decode_dds_first_level(const std::uint8_t* file, std::size_t size, RgbaImage* image) {
-  *image = RgbaImage{};
+ImageResult find_dds_first_level(const std::uint8_t* file, std::size_t size, DdsLevel* level) {
+  *level = DdsLevel{};
   if (file == nullptr || size < kDdsFileHeaderSize) {
     return fail(ImageStatus::kCorrupt, "shorter than the 128-byte DDS header");
   }
@@ -131,25 +139,57 @@ ImageResult decode_dds_first_level(const std::uint8_t* file, std::size_t size, R
                     std::to_string(level_size) + " bytes of the first level");
   }
 
+  DdsLevel found;
+  found.width = header.dwWidth;
+  found.height = header.dwHeight;
+  found.pixels = file + kDdsFileHeaderSize;
+  found.format = format;
+  found.blocks = blocks;
+  found.kind = kind;
+  found.unit_bytes = layout.unit_bytes;
+  found.granule = blocks ? 4 : 1;
+  found.min_rows_per_band = kMinPixelsPerBand / found.width + 1;
+  *level = found;
+  return {};
+}
+
+void decode_dds_rows(const DdsLevel& level, std::uint32_t first_row, std::uint32_t last_row,
+                     std::uint8_t* rgba) {
+  if (!level.blocks) {
+    decode_masked_rows(level, first_row, last_row, rgba);
+    return;
+  }
+  const std::size_t blocks_across = (std::size_t{level.width} + 3) / 4;
+  decode_dxt_image(rgba, level.width, last_row - first_row,
+                   level.pixels + first_row / 4 * blocks_across * level.unit_bytes, level.kind);
+}
+
+bool dds_level_opaque(const DdsLevel& level) {
+  if (level.blocks) return dxt_image_opaque(level.width, level.height, level.pixels, level.kind);
+  const MaskedChannels channels(level.format);
+  if (channels.alpha.mask == 0) return true;
+  const std::size_t count = std::size_t{level.width} * level.height;
+  const std::uint8_t* pixels = level.pixels;
+  for (std::size_t i = 0; i < count; ++i, pixels += level.unit_bytes) {
+    if (channels.alpha.value(load_pixel(pixels, level.unit_bytes), 255) != 255) return false;
+  }
+  return true;
+}
+
+ImageResult decode_dds_first_level(const std::uint8_t* file, std::size_t size, RgbaImage* image) {
+  *image = RgbaImage{};
+  DdsLevel level;
+  ImageResult result = find_dds_first_level(file, size, &level);
+  if (!result.ok()) return result;
   RgbaImage decoded;
-  decoded.width = header.dwWidth;
-  decoded.height = header.dwHeight;
+  decoded.width = level.width;
+  decoded.height = level.height;
   resize_fresh_buffer(&decoded.pixels, std::size_t{decoded.width} * decoded.height * 4);
-  const std::uint8_t* pixels = file + kDdsFileHeaderSize;
-  const std::uint32_t width = decoded.width;
   // Bands of whole block rows decode independently, so every core takes one.
-  const std::uint32_t granule = blocks ? 4 : 1;
-  const std::uint64_t bytes_per_granule = layout.level_size(width, granule);
-  for_each_band(decoded.height, granule, min_rows_per_band(width),
+  for_each_band(level.height, level.granule, level.min_rows_per_band,
                 [&](std::uint32_t first_row, std::uint32_t last_row) {
-                  if (!blocks) {
-                    decode_masked_rows(format, pixels, layout.unit_bytes, &decoded, first_row,
-                                       last_row);
-                    return;
-                  }
-                  decode_dxt_image(decoded.pixels.data() + std::size_t{width} * first_row * 4,
-                                   width, last_row - first_row,
-                                   pixels + first_row / granule * bytes_per_granule, kind);
+                  decode_dds_rows(level, first_row, last_row,
+                                  decoded.pixels.data() + std::size_t{level.width} * first_row * 4);
                 });
   *image = std::move(decoded);
   return {};

@@ -16,4 +16,9 @@ enum class DxtKind { kDxt1, kDxt3, kDxt5 };
 void decode_dxt_image(std::uint8_t* rgba, std::uint32_t width, std::uint32_t height,
                       const std::uint8_t* blocks, DxtKind kind);
 
+// Whether every pixel of such an image decodes with alpha 255, found from the
+// blocks without decoding their colours; reads the same blocks.
+bool dxt_image_opaque(std::uint32_t width, std::uint32_t height, const std::uint8_t* blocks,
+                      DxtKind kind);
+
 }  // namespace korvel::d3d9

@@ -11,6 +11,7 @@
 #include "platform/d3d9/parallel_deflate.h"
 #include "platform/d3d9/png_filter.h"
 #include "platform/d3d9/png_reduce.h"
+#include "platform/d3d9/stored_rows.h"
 
 namespace korvel::d3d9 {
 namespace {
@@ -29,12 +30,6 @@ constexpr std::uint32_t kMaxPngSide = 0x7FFFFFFF;
 // within 0.84 of ImageMagick's, in half the time of level 7 on the smooth one.
 constexpr int kCompactDeflateLevel = 6;
 
-// A zlib stream of stored deflate blocks: a 32 KiB window, no compression.
-constexpr std::uint8_t kZlibHeaderStored[2] = {0x78, 0x01};
-constexpr std::size_t kZlibTrailerLength = 4;  // Adler-32 of the data
-constexpr std::size_t kStoredBlockMax = 0xFFFF;
-constexpr std::size_t kStoredBlockHeader = 5;  // final bit and type, length, its complement
-
 void put_u32(std::uint8_t* out, std::uint32_t value) {
   out[0] = static_cast<std::uint8_t>(value >> 24);
   out[1] = static_cast<std::uint8_t>(value >> 16);
@@ -52,55 +47,20 @@ std::size_t frame_chunk(std::uint8_t* chunk, const char type[4], std::size_t len
   return length + kChunkFraming;
 }
 
-std::size_t stored_stream_size(std::size_t data_size) {
-  const std::size_t blocks = data_size / kStoredBlockMax + 1;
-  return sizeof kZlibHeaderStored + blocks * kStoredBlockHeader + data_size + kZlibTrailerLength;
+// Each pixel's colours as RGB, in place when rgb == rgba: each pixel is
+// copied as four bytes, the fourth overwritten by the next pixel's first, and
+// no write reaches a pixel not yet read.
+void pack_rgb(const std::uint8_t* rgba, std::size_t pixels, std::uint8_t* rgb) {
+  if (pixels == 0) return;
+  for (std::size_t i = 0; i + 1 < pixels; ++i) {
+    std::uint32_t word;
+    std::memcpy(&word, rgba + 4 * i, 4);
+    std::memcpy(rgb + 3 * i, &word, 4);
+  }
+  const std::size_t last = pixels - 1;
+  const std::uint8_t r = rgba[4 * last], g = rgba[4 * last + 1], b = rgba[4 * last + 2];
+  rgb[3 * last] = r, rgb[3 * last + 1] = g, rgb[3 * last + 2] = b;
 }
-
-// Stored deflate blocks, each a 5-byte header and up to 64 KiB of data, taken
-// from a run of pieces that need not match the blocks.
-class StoredBlockWriter {
- public:
-  StoredBlockWriter(std::uint8_t* out, std::size_t data_size) : out_(out), left_(data_size) {
-    std::memcpy(out_, kZlibHeaderStored, sizeof kZlibHeaderStored);
-    out_ += sizeof kZlibHeaderStored;
-    if (left_ == 0) start_block();
-  }
-
-  void append(const std::uint8_t* bytes, std::size_t length) {
-    adler_ = static_cast<std::uint32_t>(libdeflate_adler32(adler_, bytes, length));
-    while (length > 0) {
-      if (room_ == 0) start_block();
-      const std::size_t piece = length < room_ ? length : room_;
-      std::memcpy(out_, bytes, piece);
-      out_ += piece, bytes += piece, length -= piece, room_ -= piece;
-    }
-  }
-
-  // Writes the checksum after the last block; returns the end of the stream.
-  std::uint8_t* finish() {
-    put_u32(out_, adler_);
-    return out_ + kZlibTrailerLength;
-  }
-
- private:
-  void start_block() {
-    const std::size_t length = left_ < kStoredBlockMax ? left_ : kStoredBlockMax;
-    left_ -= length;
-    out_[0] = left_ == 0 ? 1 : 0;
-    out_[1] = static_cast<std::uint8_t>(length);
-    out_[2] = static_cast<std::uint8_t>(length >> 8);
-    out_[3] = static_cast<std::uint8_t>(~length);
-    out_[4] = static_cast<std::uint8_t>(~length >> 8);
-    out_ += kStoredBlockHeader;
-    room_ = length;
-  }
-
-  std::uint8_t* out_;
-  std::size_t left_;  // data not yet given a block
-  std::size_t room_ = 0;
-  std::uint32_t adler_ = 1;
-};
 
 // Whether every pixel's alpha is 255. Rows are checked whole, so that a
 // translucent picture is found out early at little cost.
@@ -115,31 +75,51 @@ bool all_opaque(const RgbaImage& image) {
   return true;
 }
 
-// Unfiltered rows straight from the image into stored blocks: one copy of the
-// pixels and two checksums, for a picture shown once and dropped. An opaque
-// picture goes as RGB: a quarter fewer bytes to move and to read back.
-std::size_t write_stored_rows(const RgbaImage& image, bool rgb, std::uint8_t* out) {
-  const std::size_t rgba_length = std::size_t{image.width} * 4;
-  const std::size_t row_length = rgb ? std::size_t{image.width} * 3 : rgba_length;
-  // The filter byte, the colours and one byte of slack: each pixel is copied
-  // as four bytes, the fourth overwritten by the next pixel's first.
-  std::vector<std::uint8_t> packed(rgb ? row_length + 2 : 0);
-  StoredBlockWriter writer(out, (row_length + 1) * image.height);
-  for (std::uint32_t y = 0; y < image.height; ++y) {
-    const std::uint8_t* row = image.pixels.data() + y * rgba_length;
-    if (!rgb) {
-      const std::uint8_t filter_none = 0;
-      writer.append(&filter_none, 1);
-      writer.append(row, row_length);
-      continue;
-    }
-    // The filter byte (none) and the row's colours, one append per row.
-    std::uint8_t* to = packed.data();
-    *to++ = 0;
-    for (std::uint32_t x = 0; x < image.width; ++x, to += 3, row += 4) std::memcpy(to, row, 4);
-    writer.append(packed.data(), row_length + 1);
+// Rows the quick PNG takes at a time (a multiple of a DXT block's height; 16
+// rows of a 2048-pixel level stay in the cache), and the fewest pixels worth
+// a thread.
+constexpr std::uint32_t kQuickGranule = 16;
+constexpr std::uint32_t kMinQuickPixelsPerBand = 1u << 18;
+
+// The fastest PNG there is, for a picture shown once and dropped: rows
+// unfiltered in stored blocks, RGB when opaque (a quarter fewer bytes to move
+// and to read back), written on every core straight from where rows come.
+// The signature and the IHDR chunk: deflate, adaptive filtering, no interlace.
+void write_signature_and_header(std::uint8_t* out, std::uint32_t width, std::uint32_t height,
+                                std::uint8_t bit_depth, std::uint8_t colour_type) {
+  std::memcpy(out, kPngSignature, sizeof kPngSignature);
+  std::uint8_t* ihdr = out + sizeof kPngSignature;
+  put_u32(ihdr + 8, width);
+  put_u32(ihdr + 12, height);
+  const std::uint8_t ihdr_tail[5] = {bit_depth, colour_type, 0, 0, 0};
+  std::memcpy(ihdr + 16, ihdr_tail, sizeof ihdr_tail);
+  frame_chunk(ihdr, "IHDR", kIhdrLength);
+}
+
+ImageResult write_quick_png(std::uint32_t width, std::uint32_t height, bool rgb,
+                            StoredRows rows, std::vector<std::uint8_t>* png) {
+  rows.count = height;
+  rows.length = std::size_t{width} * (rgb ? 3 : 4);
+  rows.min_rows_per_band = kMinQuickPixelsPerBand / width + 1;
+  const std::size_t stream_length = stored_rows_stream_size(rows);
+  if (stream_length > kMaxChunkLength) {
+    return {ImageStatus::kUnsupported, "image too large for one chunk"};
   }
-  return static_cast<std::size_t>(writer.finish() - out);
+  const std::size_t header = sizeof kPngSignature + kIhdrLength + kChunkFraming;
+  resize_fresh_buffer(png, header + stream_length + 2 * kChunkFraming);
+  std::uint8_t* out = png->data();
+  write_signature_and_header(out, width, height, 8, rgb ? kPngColourRgb : kPngColourRgba);
+  std::uint8_t* idat = out + header;
+  put_u32(idat, static_cast<std::uint32_t>(stream_length));
+  std::memcpy(idat + 4, "IDAT", 4);
+  std::uint32_t crc = static_cast<std::uint32_t>(libdeflate_crc32(0, idat + 4, 4));
+  if (!write_stored_rows(rows, idat + 8, &crc)) {
+    png->clear();
+    return {ImageStatus::kFailed, "out of memory for the rows"};
+  }
+  put_u32(idat + 8 + stream_length, crc);
+  frame_chunk(idat + stream_length + kChunkFraming, "IEND", 0);
+  return {};
 }
 
 }  // namespace
@@ -151,29 +131,30 @@ ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, P
       image.pixels.size() != std::size_t{image.width} * image.height * 4) {
     return {ImageStatus::kCorrupt, "image size does not match its pixels"};
   }
-  const bool quick = packing == PngPacking::kQuick;
-  // A file to keep takes the smallest exact colour type, as other encoders do.
-  PngPixels pixels;
-  pixels.row_length = std::size_t{image.width} * 4;
-  if (!quick) {
-    pixels = reduce_for_png(image);
-  } else if (all_opaque(image)) {
-    pixels.colour_type = kPngColourRgb;
-    pixels.filter_unit = 3;
-    pixels.row_length = std::size_t{image.width} * 3;
+  if (packing == PngPacking::kQuick) {
+    const bool rgb = all_opaque(image);
+    const std::size_t rgba_length = std::size_t{image.width} * 4;
+    StoredRows rows;
+    rows.granule = kQuickGranule;
+    rows.scratch_size = rgba_length * kQuickGranule;
+    rows.rows = [&](std::uint32_t first, std::uint32_t n, std::uint8_t* scratch) {
+      const std::uint8_t* from = image.pixels.data() + first * rgba_length;
+      if (!rgb) return from;
+      pack_rgb(from, std::size_t{image.width} * n, scratch);
+      return static_cast<const std::uint8_t*>(scratch);
+    };
+    return write_quick_png(image.width, image.height, rgb, std::move(rows), png);
   }
+
+  // A file to keep takes the smallest exact colour type, as other encoders do.
+  const PngPixels pixels = reduce_for_png(image);
   const PngRowSource source{pixels.rows.empty() ? image.pixels.data() : pixels.rows.data(),
                             pixels.row_length, image.height, pixels.filter_unit};
   const std::size_t filtered_size = png_filtered_size(source);
-  const std::size_t bound = stored_stream_size(filtered_size);
-  if (quick && bound > kMaxChunkLength) {
-    return {ImageStatus::kUnsupported, "image too large for one chunk"};
-  }
-
-  // A file to keep is filtered and deflated first, on every core; the stream
-  // is often a hundredth of the pixels.
+  // Filtered and deflated first, on every core; the stream is often a
+  // hundredth of the pixels.
   std::vector<std::uint8_t> deflated;
-  if (!quick) {
+  {
     std::unique_ptr<std::uint8_t[]> filtered(new (std::nothrow) std::uint8_t[filtered_size]);
     if (!filtered) return {ImageStatus::kFailed, "out of memory for the rows"};
     // Palette indices compress best unfiltered.
@@ -185,25 +166,14 @@ ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, P
       return {ImageStatus::kUnsupported, "image too large for one chunk"};
     }
   }
-  std::size_t stream_length = deflated.size();
-
   const std::size_t header = sizeof kPngSignature + kIhdrLength + kChunkFraming;
   const std::size_t palette_chunks =
       (pixels.palette.empty() ? 0 : kChunkFraming + pixels.palette.size()) +
       (pixels.transparency.empty() ? 0 : kChunkFraming + pixels.transparency.size());
-  // Stored rows go straight into the IDAT chunk; the buffer shrinks after.
-  resize_fresh_buffer(
-      png, header + palette_chunks + (quick ? bound : stream_length) + 2 * kChunkFraming);
+  png->resize(header + palette_chunks + deflated.size() + 2 * kChunkFraming);
   std::uint8_t* out = png->data();
-  std::memcpy(out, kPngSignature, sizeof kPngSignature);
-  std::uint8_t* ihdr = out + sizeof kPngSignature;
-  put_u32(ihdr + 8, image.width);
-  put_u32(ihdr + 12, image.height);
-  // Deflate, adaptive filtering, no interlace.
-  const std::uint8_t ihdr_tail[5] = {pixels.bit_depth, pixels.colour_type, 0, 0, 0};
-  std::memcpy(ihdr + 16, ihdr_tail, sizeof ihdr_tail);
-  frame_chunk(ihdr, "IHDR", kIhdrLength);
-
+  write_signature_and_header(out, image.width, image.height, pixels.bit_depth,
+                             pixels.colour_type);
   std::uint8_t* idat = out + header;
   if (!pixels.palette.empty()) {
     std::memcpy(idat + 8, pixels.palette.data(), pixels.palette.size());
@@ -213,24 +183,38 @@ ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, P
     std::memcpy(idat + 8, pixels.transparency.data(), pixels.transparency.size());
     idat += frame_chunk(idat, "tRNS", pixels.transparency.size());
   }
-  if (quick) {
-    stream_length = write_stored_rows(image, pixels.colour_type == kPngColourRgb, idat + 8);
-  } else {
-    std::memcpy(idat + 8, deflated.data(), stream_length);
-  }
-  std::uint8_t* iend = idat + frame_chunk(idat, "IDAT", stream_length);
-  iend += frame_chunk(iend, "IEND", 0);
-  png->resize(static_cast<std::size_t>(iend - out));
+  std::memcpy(idat + 8, deflated.data(), deflated.size());
+  std::uint8_t* iend = idat + frame_chunk(idat, "IDAT", deflated.size());
+  frame_chunk(iend, "IEND", 0);
   return {};
 }
 
 ImageResult dds_first_level_to_png(const std::uint8_t* file, std::size_t size,
                                    std::vector<std::uint8_t>* png, PngPacking packing) {
   png->clear();
-  RgbaImage image;
-  ImageResult result = decode_dds_first_level(file, size, &image);
+  if (packing == PngPacking::kCompact) {
+    RgbaImage image;
+    ImageResult result = decode_dds_first_level(file, size, &image);
+    if (!result.ok()) return result;
+    return encode_png(image, png, packing);
+  }
+  // The quick PNG is written as the level decodes, a few rows at a time on
+  // each core, so that the whole picture never sits in memory twice.
+  DdsLevel level;
+  ImageResult result = find_dds_first_level(file, size, &level);
   if (!result.ok()) return result;
-  return encode_png(image, png, packing);
+  const bool rgb = dds_level_opaque(level);
+  const std::size_t rgba_length = std::size_t{level.width} * 4;
+  StoredRows rows;
+  static_assert(kQuickGranule % 4 == 0, "bands start at a row of blocks");
+  rows.granule = kQuickGranule;
+  rows.scratch_size = rgba_length * kQuickGranule;
+  rows.rows = [&](std::uint32_t first, std::uint32_t n, std::uint8_t* scratch) {
+    decode_dds_rows(level, first, first + n, scratch);
+    if (rgb) pack_rgb(scratch, std::size_t{level.width} * n, scratch);
+    return static_cast<const std::uint8_t*>(scratch);
+  };
+  return write_quick_png(level.width, level.height, rgb, std::move(rows), png);
 }
 
 }  // namespace korvel::d3d9
