@@ -72,7 +72,8 @@ void decode_masked_rows(const DdsLevel& level, std::uint32_t first_row, std::uin
                         std::uint8_t* out) {
   const MaskedChannels channels(level.format);
   const std::size_t count = std::size_t{level.width} * (last_row - first_row);
-  const std::uint8_t* pixels = level.pixels + std::size_t{level.width} * first_row * level.unit_bytes;
+  const std::uint8_t* pixels =
+      level.pixels + std::size_t{level.width} * first_row * level.unit_bytes;
   for (std::size_t i = 0; i < count; ++i, pixels += level.unit_bytes, out += 4) {
     const std::uint32_t pixel = load_pixel(pixels, level.unit_bytes);
     out[0] = channels.red.value(pixel, 0);

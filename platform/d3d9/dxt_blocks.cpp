@@ -15,7 +15,9 @@ Rgb unpack_565(unsigned value) {
   return {(r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2)};
 }
 
-std::uint32_t rgb_word(unsigned r, unsigned g, unsigned b) { return r | g << 8 | b << 16; }
+std::uint32_t rgb_word(unsigned r, unsigned g, unsigned b) {
+  return r | g << 8 | b << 16;
+}
 
 std::uint32_t load_u32(const std::uint8_t* bytes) {
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;

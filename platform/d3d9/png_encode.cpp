@@ -96,8 +96,8 @@ void write_signature_and_header(std::uint8_t* out, std::uint32_t width, std::uin
   frame_chunk(ihdr, "IHDR", kIhdrLength);
 }
 
-ImageResult write_quick_png(std::uint32_t width, std::uint32_t height, bool rgb,
-                            StoredRows rows, std::vector<std::uint8_t>* png) {
+ImageResult write_quick_png(std::uint32_t width, std::uint32_t height, bool rgb, StoredRows rows,
+                            std::vector<std::uint8_t>* png) {
   rows.count = height;
   rows.length = std::size_t{width} * (rgb ? 3 : 4);
   rows.min_rows_per_band = kMinQuickPixelsPerBand / width + 1;
@@ -172,8 +172,7 @@ ImageResult encode_png(const RgbaImage& image, std::vector<std::uint8_t>* png, P
       (pixels.transparency.empty() ? 0 : kChunkFraming + pixels.transparency.size());
   png->resize(header + palette_chunks + deflated.size() + 2 * kChunkFraming);
   std::uint8_t* out = png->data();
-  write_signature_and_header(out, image.width, image.height, pixels.bit_depth,
-                             pixels.colour_type);
+  write_signature_and_header(out, image.width, image.height, pixels.bit_depth, pixels.colour_type);
   std::uint8_t* idat = out + header;
   if (!pixels.palette.empty()) {
     std::memcpy(idat + 8, pixels.palette.data(), pixels.palette.size());

@@ -102,33 +102,32 @@ bool write_stored_rows(const StoredRows& rows, std::uint8_t* out, std::uint32_t*
   std::vector<BandSums> bands;
   bool scratch_failed = false;
   bands.reserve(64);
-  for_each_band(rows.count, rows.granule, rows.min_rows_per_band,
-                [&](std::uint32_t first, std::uint32_t last) {
-                  std::unique_ptr<std::uint8_t[]> scratch(
-                      new (std::nothrow) std::uint8_t[rows.scratch_size]);
-                  if (!scratch) {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    scratch_failed = true;
-                    return;
-                  }
-                  const std::size_t data_offset = line * first;
-                  BandWriter writer(out, data_offset, data_size);
-                  const std::uint8_t filter_none = 0;
-                  for (std::uint32_t row = first; row < last; row += rows.granule) {
-                    const std::uint32_t n = std::min(rows.granule, last - row);
-                    const std::uint8_t* given = rows.rows(row, n, scratch.get());
-                    for (std::uint32_t i = 0; i < n; ++i) {
-                      writer.append(&filter_none, 1);
-                      writer.append(given + i * rows.length, rows.length);
-                    }
-                  }
-                  const std::size_t band_data = line * (last - first);
-                  const BandSums sums{first, writer.adler(), writer.crc(), band_data,
-                                      stream_offset(data_offset + band_data) -
-                                          stream_offset(data_offset)};
-                  std::lock_guard<std::mutex> lock(mutex);
-                  bands.push_back(sums);
-                });
+  for_each_band(
+      rows.count, rows.granule, rows.min_rows_per_band,
+      [&](std::uint32_t first, std::uint32_t last) {
+        std::unique_ptr<std::uint8_t[]> scratch(new (std::nothrow) std::uint8_t[rows.scratch_size]);
+        if (!scratch) {
+          std::lock_guard<std::mutex> lock(mutex);
+          scratch_failed = true;
+          return;
+        }
+        const std::size_t data_offset = line * first;
+        BandWriter writer(out, data_offset, data_size);
+        const std::uint8_t filter_none = 0;
+        for (std::uint32_t row = first; row < last; row += rows.granule) {
+          const std::uint32_t n = std::min(rows.granule, last - row);
+          const std::uint8_t* given = rows.rows(row, n, scratch.get());
+          for (std::uint32_t i = 0; i < n; ++i) {
+            writer.append(&filter_none, 1);
+            writer.append(given + i * rows.length, rows.length);
+          }
+        }
+        const std::size_t band_data = line * (last - first);
+        const BandSums sums{first, writer.adler(), writer.crc(), band_data,
+                            stream_offset(data_offset + band_data) - stream_offset(data_offset)};
+        std::lock_guard<std::mutex> lock(mutex);
+        bands.push_back(sums);
+      });
   if (scratch_failed) return false;
   std::sort(bands.begin(), bands.end(),
             [](const BandSums& a, const BandSums& b) { return a.first_row < b.first_row; });

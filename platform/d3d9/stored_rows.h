@@ -10,9 +10,9 @@
 namespace korvel::d3d9 {
 
 struct StoredRows {
-  std::uint32_t count = 0;     // rows, at least one
-  std::size_t length = 0;      // bytes of a row, the filter byte not counted
-  std::uint32_t granule = 1;   // a band starts at a multiple of this many rows
+  std::uint32_t count = 0;    // rows, at least one
+  std::size_t length = 0;     // bytes of a row, the filter byte not counted
+  std::uint32_t granule = 1;  // a band starts at a multiple of this many rows
   std::uint32_t min_rows_per_band = 1;
   std::size_t scratch_size = 0;  // bytes of scratch memory each band is given
   // Gives rows [first, first + n), n at most granule, as n rows of length

@@ -4,9 +4,11 @@
 
 #include <squish.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/d3d9/dds_decode.h"
+#include "platform/d3d9/png_encode.h"
 #include "tests/platform/d3d9/image_oracles.h"
 
 namespace korvel::test {
@@ -173,6 +175,95 @@ TEST(DdsDecode, LargeTexturesDecodeAsOneCallWould) {
     expected[i + 2] = argb[i], expected[i + 3] = argb[i + 3];
   }
   EXPECT_TRUE(ours.pixels == expected);
+}
+
+// Blocks whose pixels are opaque inside the image and transparent only past
+// its right and bottom edges, or, with one_inside, also at the last pixel
+// inside: by alpha index 6 of 255/255 end values (DXT5), a zero nibble
+// (DXT3), or the transparent black of a three-colour block (DXT1).
+Bytes edge_transparent_blocks(std::uint32_t width, std::uint32_t height, d3d9::DxtKind kind,
+                              bool one_inside) {
+  const std::uint32_t across = (width + 3) / 4, down = (height + 3) / 4;
+  const std::size_t block_bytes = kind == d3d9::DxtKind::kDxt1 ? 8 : 16;
+  Bytes blocks = noise(across * down * block_bytes, width + height);
+  for (std::uint32_t by = 0; by < down; ++by) {
+    for (std::uint32_t bx = 0; bx < across; ++bx) {
+      std::uint8_t* block = &blocks[(std::size_t{by} * across + bx) * block_bytes];
+      std::uint8_t* colour = kind == d3d9::DxtKind::kDxt1 ? block : block + 8;
+      if (kind == d3d9::DxtKind::kDxt1) colour[0] = 0, colour[1] = 0;  // three colours
+      if (kind == d3d9::DxtKind::kDxt5) block[0] = 255, block[1] = 255;
+      std::uint64_t alpha_bits = 0;
+      for (int i = 0; i < 16; ++i) {
+        const std::uint32_t x = bx * 4 + i % 4, y = by * 4 + i / 4;
+        const bool clear =
+            x >= width || y >= height || (one_inside && x == width - 1 && y == height - 1);
+        const unsigned index = (colour[4 + i / 4] >> (2 * (i % 4))) & 3;
+        if (kind == d3d9::DxtKind::kDxt1) {
+          const unsigned wanted = clear ? 3 : index % 3;
+          colour[4 + i / 4] = static_cast<std::uint8_t>(
+              (colour[4 + i / 4] & ~(3u << (2 * (i % 4)))) | wanted << (2 * (i % 4)));
+        } else if (kind == d3d9::DxtKind::kDxt3) {
+          const unsigned shift = 4 * (i % 2);
+          block[i / 2] = static_cast<std::uint8_t>((block[i / 2] & ~(0xFu << shift)) |
+                                                   (clear ? 0u : 0xFu) << shift);
+        } else {
+          const std::uint64_t code = clear ? 6 : (index == 3 ? 7 : index);
+          alpha_bits |= code << (3 * i);
+        }
+      }
+      if (kind == d3d9::DxtKind::kDxt5) {
+        for (int i = 0; i < 6; ++i) block[2 + i] = static_cast<std::uint8_t>(alpha_bits >> (8 * i));
+      }
+    }
+  }
+  return blocks;
+}
+
+TEST(DdsDecode, TheTexturePagePngHoldsTheDecodedLevel) {
+  // The texture page's PNG is written as the level decodes, in bands; it must
+  // hold exactly the decoded pixels, as RGB exactly when all are opaque.
+  const PixelFormat kXrgb{0x40, "\0\0\0", 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0};
+  const struct {
+    const char* name;
+    std::uint32_t width, height;
+    PixelFormat format;
+    Bytes pixels;
+  } cases[] = {
+      {"DXT5 noise, bands", 1030, 1022, kDxt5, noise(258 * 256 * 16, 1)},
+      {"DXT1 noise, bands", 2048, 600, kDxt1, noise(512 * 150 * 8, 2)},
+      {"DXT3 noise", 5, 9, kDxt3, noise(2 * 3 * 16, 3)},
+      {"DXT5 clear past the edges, bands", 1030, 1022, kDxt5,
+       edge_transparent_blocks(1030, 1022, d3d9::DxtKind::kDxt5, false)},
+      {"DXT5 and one clear pixel", 6, 5, kDxt5,
+       edge_transparent_blocks(6, 5, d3d9::DxtKind::kDxt5, true)},
+      {"DXT3 clear past the edges", 7, 3, kDxt3,
+       edge_transparent_blocks(7, 3, d3d9::DxtKind::kDxt3, false)},
+      {"DXT3 and one clear pixel", 7, 3, kDxt3,
+       edge_transparent_blocks(7, 3, d3d9::DxtKind::kDxt3, true)},
+      {"DXT1 clear past the edges, bands", 1025, 700, kDxt1,
+       edge_transparent_blocks(1025, 700, d3d9::DxtKind::kDxt1, false)},
+      {"DXT1 and one clear pixel", 1, 1, kDxt1,
+       edge_transparent_blocks(1, 1, d3d9::DxtKind::kDxt1, true)},
+      {"A8R8G8B8, bands", 1500, 700, kArgb, noise(std::size_t{1500} * 700 * 4, 4)},
+      {"X8R8G8B8", 33, 17, kXrgb, noise(33 * 17 * 4, 5)},
+  };
+  for (const auto& c : cases) {
+    const Bytes file = dds_file(c.width, c.height, c.format, c.pixels);
+    RgbaImage decoded, from_png;
+    ASSERT_TRUE(d3d9::decode_dds_first_level(file.data(), file.size(), &decoded).ok()) << c.name;
+    Bytes png;
+    ASSERT_TRUE(d3d9::dds_first_level_to_png(file.data(), file.size(), &png).ok()) << c.name;
+    ASSERT_TRUE(read_png_rgba(png, &from_png)) << c.name;
+    EXPECT_TRUE(from_png.pixels == decoded.pixels) << c.name;
+    bool opaque = true;
+    for (std::size_t i = 3; i < decoded.pixels.size(); i += 4) opaque &= decoded.pixels[i] == 255;
+    EXPECT_EQ(png[25], opaque ? 2 : 6) << c.name;  // the IHDR's colour type
+    if (std::strstr(c.name, "clear past")) {
+      EXPECT_TRUE(opaque) << c.name;
+    } else if (std::strstr(c.name, "one clear")) {
+      EXPECT_FALSE(opaque) << c.name;
+    }
+  }
 }
 
 TEST(DdsDecode, RefusesWhatItCannotRead) {
