@@ -35,6 +35,7 @@
 #include "archive/byte_reader.h"
 #include "archive/console_message.h"
 #include "archive/format_text.h"
+#include "archive/large_buffer.h"
 #include "archive/limits.h"
 #include "formats/dds_templates.h"
 
@@ -273,7 +274,7 @@ bool extract_texture(Archive& archive, const ByteReader& reader, const G1tContai
   // Copied in, not zeroed first: textures run to tens of megabytes.
   const auto* header_bytes = reinterpret_cast<const std::uint8_t*>(&header);
   archive.image.clear();
-  archive.image.reserve(kDdsFileHeaderSize + pixel_length + kImageZeroTail);
+  reserve_large(&archive.image, kDdsFileHeaderSize + pixel_length + kImageZeroTail);
   archive.image.assign(header_bytes, header_bytes + sizeof header);
   archive.image.insert(archive.image.end(), reader.data() + pixels_begin,
                        reader.data() + pixels_begin + pixel_length);
