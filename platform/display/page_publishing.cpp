@@ -115,12 +115,10 @@ void BrowserDisplay::publish_page(win::HWND window, std::uint64_t version) {
         continue;
       }
     }
-    std::optional<std::vector<win::BYTE>> bytes = engine::delivered_resource(window, url);
+    std::shared_ptr<const std::vector<win::BYTE>> bytes = engine::delivered_resource(window, url);
     if (!bytes) continue;
     const std::string type = content_type_of(referenced.tag, *bytes);
-    fresh.push_back(
-        {referenced.url, delivery,
-         DataItem{std::make_shared<const std::vector<std::uint8_t>>(std::move(*bytes)), type}});
+    fresh.push_back({referenced.url, delivery, DataItem{std::move(bytes), type}});
   }
 
   std::lock_guard<std::mutex> lock(mutex_);

@@ -18,11 +18,12 @@ std::uint64_t page_version(HWND window) {
   return view == nullptr || view->page == nullptr ? 0 : view->version;
 }
 
-std::optional<std::vector<BYTE>> delivered_resource(HWND window, const std::u16string& url) {
+std::shared_ptr<const std::vector<BYTE>> delivered_resource(HWND window,
+                                                            const std::u16string& url) {
   const View* view = find_view(window);
-  if (view == nullptr) return std::nullopt;
+  if (view == nullptr) return nullptr;
   auto it = view->resources.find(url);
-  if (it == view->resources.end()) return std::nullopt;
+  if (it == view->resources.end()) return nullptr;
   return it->second;
 }
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +16,8 @@ namespace korvel::engine {
 std::string export_page_html(HWND window);
 // 0 for a window without a page.
 std::uint64_t page_version(HWND window);
-std::optional<std::vector<BYTE>> delivered_resource(HWND window, const std::u16string& url);
+// The bytes delivered for url, shared; null when nothing was.
+std::shared_ptr<const std::vector<BYTE>> delivered_resource(HWND window, const std::u16string& url);
 // Which delivery gave url its bytes: a number that changes with every
 // delivery, even of the same bytes; 0 when nothing was delivered.
 std::uint64_t resource_delivery(HWND window, const std::u16string& url);

@@ -188,9 +188,8 @@ void complete_new_elements(HWND window, const std::vector<std::uint32_t>& roots)
   attach_behaviors(window, subtree_uids(roots));
 }
 
-std::optional<std::vector<BYTE>> request_data(View& view, const std::u16string& uri, UINT type,
-                                              Element* initiator) {
-  if (view.callback == nullptr) return std::nullopt;
+SharedBytes request_data(View& view, const std::u16string& uri, UINT type, Element* initiator) {
+  if (view.callback == nullptr) return nullptr;
   const HWND window = view.window;
   LoadRequest request{uri, false, {}};
   LoadRequest* outer = view.loading;
@@ -203,27 +202,27 @@ std::optional<std::vector<BYTE>> request_data(View& view, const std::u16string& 
   record.initiator = handle_of(initiator);
   view.callback(win::WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&record), view.callback_param);
   View* still = find_view(window);
-  if (still == nullptr) return std::nullopt;
+  if (still == nullptr) return nullptr;
   still->loading = outer;
-  std::optional<std::vector<BYTE>> data;
+  SharedBytes data;
   if (record.outData != nullptr) {
     const auto* bytes = static_cast<const BYTE*>(record.outData);
-    data.emplace(bytes, bytes + record.outDataSize);
+    data = std::make_shared<const std::vector<BYTE>>(bytes, bytes + record.outDataSize);
   } else if (request.answered) {
     data = std::move(request.data);
   } else {
     debug_print(u"no data for " + uri);
-    return std::nullopt;
+    return nullptr;
   }
-  still->resources[uri] = *data;
+  still->resources[uri] = data;
   still->deliveries[uri] = next_delivery();
   return data;
 }
 
 bool data_ready(View& view, std::u16string_view uri, const BYTE* data, DWORD length) {
   if (data == nullptr && length != 0) return false;
-  std::vector<BYTE> bytes;
-  if (length != 0) bytes.assign(data, data + length);
+  // The host's buffer is its own: copied once, then only shared.
+  auto bytes = std::make_shared<const std::vector<BYTE>>(data, data + length);
   if (view.loading != nullptr && view.loading->uri == uri) {
     view.loading->answered = true;
     view.loading->data = std::move(bytes);

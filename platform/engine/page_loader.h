@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,9 +21,8 @@ namespace korvel::engine {
 void load_page(View& view, std::string_view html, std::u16string base_url);
 // Completes elements newly placed in the window's page (roots and everything below).
 void complete_new_elements(HWND window, const std::vector<std::uint32_t>& roots);
-// Asks the host for uri; the bytes when it answered.
-std::optional<std::vector<BYTE>> request_data(View& view, const std::u16string& uri, UINT type,
-                                              Element* initiator);
+// Asks the host for uri; the bytes when it answered, else null.
+SharedBytes request_data(View& view, const std::u16string& uri, UINT type, Element* initiator);
 // The host's answer, during a request or later.
 bool data_ready(View& view, std::u16string_view uri, const BYTE* data, DWORD length);
 

@@ -28,10 +28,14 @@ struct PostedEvent {
 };
 
 // A resource request the host is answering right now.
+// Bytes the host delivered, shared rather than copied between the engine and
+// the display: a texture page's picture runs to tens of megabytes.
+using SharedBytes = std::shared_ptr<const std::vector<BYTE>>;
+
 struct LoadRequest {
   std::u16string uri;
   bool answered = false;
-  std::vector<BYTE> data;
+  SharedBytes data;
 };
 
 struct View {
@@ -47,7 +51,7 @@ struct View {
   bool wake_pending = false;
   UINT min_width = 0;
   UINT min_height = 0;
-  std::map<std::u16string, std::vector<BYTE>> resources;
+  std::map<std::u16string, SharedBytes> resources;
   // Per URL, the number of the delivery that gave its bytes (process-wide,
   // from 1), so the display can tell a new delivery from the one it has.
   std::map<std::u16string, std::uint64_t> deliveries;

@@ -70,7 +70,7 @@ class Browsing : public ProgramFixture {
     engine::View* view = engine::find_view(g_hwndHost);
     const auto found = view->resources.find(uri);
     if (found == view->resources.end()) return std::nullopt;
-    std::vector<engine::BYTE> bytes = std::move(found->second);
+    std::vector<engine::BYTE> bytes = *found->second;
     view->resources.erase(found);
     return bytes;
   }
