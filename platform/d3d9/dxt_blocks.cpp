@@ -125,33 +125,46 @@ void decode_blocks(std::uint8_t* rgba, std::uint32_t width, std::uint32_t height
   }
 }
 
+constexpr std::uint32_t kWholeBlock = 0xFFFF;
+
+std::uint64_t load_u64(const std::uint8_t* bytes) {
+  std::uint64_t value = 0;
+  for (int i = 7; i >= 0; --i) value = value << 8 | bytes[i];
+  return value;
+}
+
 // Whether every pixel of the block that lies inside the image (set bits of
-// inside, one per pixel in row order) decodes with alpha 255.
+// inside, one per pixel in row order) decodes with alpha 255. Each kind's
+// pixels are tested at once as bit fields; the texture page asks this of
+// every block of an opaque texture before it decodes them.
 bool block_opaque(const std::uint8_t* block, DxtKind kind, std::uint32_t inside) {
   if (kind == DxtKind::kDxt1) {
     if (!has_transparent_black(block)) return true;
+    // Bit 2i is set where pixel i takes index 3, transparent black.
     const std::uint32_t indices = load_u32(block + 4);
-    for (int i = 0; i < 16; ++i) {
-      if ((inside >> i & 1) != 0 && (indices >> (2 * i) & 3) == 3) return false;
-    }
-    return true;
+    const std::uint32_t black = indices & indices >> 1 & 0x55555555u;
+    std::uint32_t inside_fields = 0;
+    for (int i = 0; i < 16; ++i) inside_fields |= (inside >> i & 1u) << (2 * i);
+    return (black & inside_fields) == 0;
   }
   if (kind == DxtKind::kDxt3) {
-    for (int i = 0; i < 16; ++i) {
-      if ((inside >> i & 1) != 0 && (block[i / 2] >> (4 * (i & 1)) & 0x0F) != 0x0F) return false;
-    }
-    return true;
+    const std::uint64_t nibbles = load_u64(block);
+    if (inside == kWholeBlock) return nibbles == ~std::uint64_t{0};
+    std::uint64_t inside_nibbles = 0;
+    for (int i = 0; i < 16; ++i)
+      inside_nibbles |= std::uint64_t{(inside >> i & 1u) * 0xFu} << (4 * i);
+    return (nibbles & inside_nibbles) == inside_nibbles;
   }
+  const std::uint64_t alphas = alpha_indices(block);
+  // The usual opaque block: every pixel takes the first end value, 255.
+  if (block[0] == 255 && alphas == 0) return true;
   std::uint32_t codes[8];
   alpha_codes(block, codes);
-  unsigned opaque_codes = 0;
-  for (unsigned i = 0; i < 8; ++i) opaque_codes |= (codes[i] == 255 ? 1u : 0u) << i;
-  if (opaque_codes == 0) return inside == 0;
-  const std::uint64_t alphas = alpha_indices(block);
-  for (int i = 0; i < 16; ++i) {
-    if ((inside >> i & 1) != 0 && (opaque_codes >> (alphas >> (3 * i) & 7) & 1) == 0) return false;
-  }
-  return true;
+  unsigned clear_codes = 0;
+  for (unsigned i = 0; i < 8; ++i) clear_codes |= (codes[i] != 255 ? 1u : 0u) << i;
+  std::uint32_t clear = 0;
+  for (int i = 0; i < 16; ++i) clear |= (clear_codes >> (alphas >> (3 * i) & 7) & 1u) << i;
+  return (clear & inside) == 0;
 }
 
 }  // namespace
@@ -175,9 +188,12 @@ bool dxt_image_opaque(std::uint32_t width, std::uint32_t height, const std::uint
     const std::uint32_t rows = height - y < 4 ? height - y : 4;
     for (std::uint32_t x = 0; x < width; x += 4, blocks += block_bytes) {
       const std::uint32_t columns = width - x < 4 ? width - x : 4;
-      const std::uint32_t row_bits = (1u << columns) - 1;
-      std::uint32_t inside = 0;
-      for (std::uint32_t row = 0; row < rows; ++row) inside |= row_bits << (4 * row);
+      std::uint32_t inside = kWholeBlock;
+      if (columns < 4 || rows < 4) {
+        const std::uint32_t row_bits = (1u << columns) - 1;
+        inside = 0;
+        for (std::uint32_t row = 0; row < rows; ++row) inside |= row_bits << (4 * row);
+      }
       if (!block_opaque(blocks, kind, inside)) return false;
     }
   }
