@@ -55,6 +55,18 @@ std::optional<EntryLocation> walk_to_entry(const Archive& archive, ContentTree& 
   return found;
 }
 
+ContentNode* decode_apart(const Archive& archive, const std::string& key, std::uint32_t number,
+                          const std::uint8_t* payload, std::uint32_t size, Archive* checker,
+                          ContentTree* tree) {
+  checker->big_endian = archive.big_endian;
+  checker->requested_key = key;
+  ContentNode* element = tree->allocate_node(rapidxml::node_element, "entry");
+  tree->append_node(element);
+  append_attribute(element, vocab::kNumber, format_text("%08u", number));
+  checker->dispatch_content(element, payload, size);
+  return element;
+}
+
 bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std::string* error,
                         ErrorKind* kind) {
   ErrorKind unused_kind = ErrorKind::kNone;

@@ -52,6 +52,14 @@ void for_each_entry(const Archive& archive, ContentTree& tree, Visitor visit,
 bool read_entry_payload(const EntryLocation& location, ByteBuffer* payload, std::string* error,
                         ErrorKind* kind = nullptr);
 
+// Decodes a payload (size bytes, followed by the slack every payload has)
+// apart from any data file, as a reader of archive decodes entry number for
+// key: into checker, below a lone "entry" element of tree, which it returns.
+// For the checks that bytes read as what they claim before they are written.
+ContentNode* decode_apart(const Archive& archive, const std::string& key, std::uint32_t number,
+                          const std::uint8_t* payload, std::uint32_t size, Archive* checker,
+                          ContentTree* tree);
+
 namespace detail {
 // Appends the root element, then the element of entry i; used by the walks.
 ContentNode* append_root(ContentTree& tree);

@@ -62,17 +62,12 @@ bool current_payload(const std::map<std::uint32_t, EntryLocation>& locations, st
 // yields the item its output id names: a mod is outside input, and its bytes
 // are not written into an archive unless they read as what they claim.
 bool payload_holds_item(const Archive& archive, const ModEntry& entry) {
-  Archive checker;
-  checker.big_endian = archive.big_endian;
-  checker.requested_key = entry.output_id;
-  ContentTree tree;
-  ContentNode* element = tree.allocate_node(rapidxml::node_element, "entry");
-  tree.append_node(element);
-  append_attribute(element, vocab::kNumber, format_text("%08u", entry.entry));
   const ByteBuffer payload =
       make_payload_buffer(entry.payload.data(), static_cast<std::uint32_t>(entry.payload.size()));
-  checker.dispatch_content(element, payload.data(),
-                           static_cast<std::uint32_t>(entry.payload.size()));
+  Archive checker;
+  ContentTree tree;
+  decode_apart(archive, entry.output_id, entry.entry, payload.data(),
+               static_cast<std::uint32_t>(entry.payload.size()), &checker, &tree);
   return checker.image_size > 0;
 }
 

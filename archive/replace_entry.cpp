@@ -48,13 +48,6 @@ std::string structure_of(const ContentNode* node, const std::string& key) {
 bool rebuilt_payload_reads_back(const Archive& archive, const EntryLocation& location,
                                 const ContentNode* rebuilt_element, const ByteBuffer& rebuilt,
                                 std::uint32_t rebuilt_size, std::string* error) {
-  Archive checker;
-  checker.big_endian = archive.big_endian;
-  checker.requested_key = archive.requested_key;
-  ContentTree tree;
-  ContentNode* element = tree.allocate_node(rapidxml::node_element, "entry");
-  tree.append_node(element);
-  append_attribute(element, vocab::kNumber, format_text("%08u", location.number));
   // The rebuilt buffer serves as it is when it has the room after its end
   // that every payload has; a copy of tens of megabytes otherwise.
   ByteBuffer copy;
@@ -63,7 +56,10 @@ bool rebuilt_payload_reads_back(const Archive& archive, const EntryLocation& loc
     copy = make_payload_buffer(rebuilt.data(), rebuilt_size);
     payload = copy.data();
   }
-  checker.dispatch_content(element, payload, rebuilt_size);
+  Archive checker;
+  ContentTree tree;
+  const ContentNode* element = decode_apart(archive, archive.requested_key, location.number,
+                                            payload, rebuilt_size, &checker, &tree);
 
   if (structure_of(element, archive.requested_key) !=
       structure_of(rebuilt_element, archive.requested_key)) {
