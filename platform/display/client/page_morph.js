@@ -54,14 +54,15 @@ export class PageMorph {
       shadowRoot.replaceChildren(mirrored);
     }
     this.morphElement(mirrored, source, previous);
-    const sheetIds = [];
+    const sheets = [];
     for (const link of mirrored.querySelectorAll('link[data-korvel-url]')) {
-      const id = this.resources[link.getAttribute('data-korvel-url')];
+      const url = link.getAttribute('data-korvel-url');
+      const id = this.resources[url];
       if (id && (link.getAttribute('rel') || '').toLowerCase().includes('stylesheet')) {
-        sheetIds.push(id);
+        sheets.push({id, url});
       }
     }
-    adoptSheets(shadowRoot, sheetIds, this.onLayoutChange);
+    adoptSheets(shadowRoot, sheets, this.onLayoutChange);
   }
 
   morphElement(target, source, previous) {

@@ -3,6 +3,9 @@
 // frame is a korvel-frame element, and the page's root is its html element.
 
 const cache = new Map();  // data id -> Promise<CSSStyleSheet>
+// The sheet last fetched for each URL: every delivery has an id of its own,
+// so a frame loaded again (each texture click) fetches its sheet again.
+const latestByUrl = new Map();  // URL -> CSSStyleSheet
 
 const base = new CSSStyleSheet();
 base.replaceSync(`
@@ -48,20 +51,26 @@ function sheetFor(id) {
   return cache.get(id);
 }
 
-// Adopts the sheets of ids, in order, by root; calls done once they apply.
-// Until then root.korvelStyled is false: a layout without its sheets would be
-// reported as the page's.
-export function adoptSheets(root, ids, done) {
-  const wanted = ids.join(',');
+// Adopts the sheets ({id, url}, in order) by root; calls done once they
+// apply. Until then root.korvelStyled is false: a layout without its sheets
+// would be reported as the page's.
+export function adoptSheets(root, sheets, done) {
+  const wanted = sheets.map((sheet) => sheet.id).join(',');
   if (root.korvelSheets === wanted) return;
   root.korvelSheets = wanted;
   root.korvelStyled = false;
-  Promise.all(ids.map(sheetFor)).then((sheets) => {
+  Promise.all(sheets.map((sheet) => sheetFor(sheet.id))).then((fetched) => {
+    fetched.forEach((sheet, i) => latestByUrl.set(sheets[i].url, sheet));
     if (root.korvelSheets !== wanted) return;
-    root.adoptedStyleSheets = [base, ...sheets];
+    root.adoptedStyleSheets = [base, ...fetched];
     root.korvelStyled = true;
     done();
   });
   // A root that shows a page keeps its old sheets until the new ones apply.
-  if (root.adoptedStyleSheets.length === 0) root.adoptedStyleSheets = [base, pending];
+  if (root.adoptedStyleSheets.length !== 0) return;
+  // A new root borrows the sheets last fetched for the same URLs, so that a
+  // frame loaded again does not blink out while its sheet comes; a page
+  // with a sheet never seen stays hidden rather than show unstyled.
+  const borrowed = sheets.map((sheet) => latestByUrl.get(sheet.url));
+  root.adoptedStyleSheets = borrowed.every(Boolean) ? [base, ...borrowed] : [base, pending];
 }
