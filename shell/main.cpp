@@ -2,6 +2,9 @@
 // and the program.
 #include <pthread.h>
 #include <signal.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,9 +55,22 @@ void watch_signals(sigset_t signals) {
   std::_Exit(128 + received);
 }
 
+// glibc gives threads malloc arenas of their own, up to eight per core, and
+// each arena keeps about a megabyte of freed memory for good. Every display
+// worker that ever served took one: over a long session korvel's memory grew
+// by half (16.7 to 26.4 MiB over 600 selections); with one arena per core it
+// stays flat. The workers allocate little, so sharing costs nothing measurable.
+void limit_malloc_arenas() {
+#if defined(__GLIBC__)
+  const unsigned cores = std::thread::hardware_concurrency();
+  mallopt(M_ARENA_MAX, static_cast<int>(cores > 2 ? cores : 2));
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  limit_malloc_arenas();
   int port = kDefaultPort;
   if (!parse_port(argc, argv, &port)) {
     std::fprintf(stderr, "usage: korvel [--port N]   (N from 0 to %d; default %d)\n", kMaxPort,
