@@ -81,9 +81,6 @@ bool all_opaque(const RgbaImage& image) {
 constexpr std::uint32_t kQuickGranule = 16;
 constexpr std::uint32_t kMinQuickPixelsPerBand = 1u << 18;
 
-// The fastest PNG there is, for a picture shown once and dropped: rows
-// unfiltered in stored blocks, RGB when opaque (a quarter fewer bytes to move
-// and to read back), written on every core straight from where rows come.
 // The signature and the IHDR chunk: deflate, adaptive filtering, no interlace.
 void write_signature_and_header(std::uint8_t* out, std::uint32_t width, std::uint32_t height,
                                 std::uint8_t bit_depth, std::uint8_t colour_type) {
@@ -96,6 +93,9 @@ void write_signature_and_header(std::uint8_t* out, std::uint32_t width, std::uin
   frame_chunk(ihdr, "IHDR", kIhdrLength);
 }
 
+// The fastest PNG there is, for a picture shown once and dropped: rows
+// unfiltered in stored blocks, RGB when opaque (a quarter fewer bytes to move
+// and to read back), written on every core straight from where rows come.
 ImageResult write_quick_png(std::uint32_t width, std::uint32_t height, bool rgb, StoredRows rows,
                             std::vector<std::uint8_t>* png) {
   rows.count = height;
